@@ -1,0 +1,30 @@
+# Our own targets compile with warnings as errors; third-party code is never built here.
+function(qm_target_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Werror)
+endfunction()
+
+# qm_library(name SOURCES ... DEPS ...) : a static core library under src/.
+function(qm_library name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${A_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${A_DEPS})
+  qm_target_warnings(${name})
+endfunction()
+
+# qm_test(name SOURCES ... DEPS ... [LABELS ...]) : one GoogleTest executable registered with CTest.
+function(qm_test name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_DEPS} qm_testsupport GTest::gtest GTest::gmock GTest::gtest_main)
+  qm_target_warnings(${name})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${A_LABELS}")
+endfunction()
+
+# qm_benchmark(name SOURCES ... DEPS ...) : a Google Benchmark executable (not a test).
+function(qm_benchmark name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_DEPS} benchmark::benchmark)
+  qm_target_warnings(${name})
+endfunction()

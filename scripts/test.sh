@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds everything and runs the whole test suite, then the threaded tests again under
+# ThreadSanitizer. Fails when any test fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/build.sh
+ctest --test-dir build --output-on-failure -j2 --timeout 300
+
+QM_BUILD_DIR=build-tsan ./scripts/build.sh -DQM_TSAN=ON -DQM_BUILD_BENCH=OFF
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --test-dir build-tsan --output-on-failure -j2 --timeout 600 -L threads
