@@ -94,18 +94,16 @@ std::size_t TMainThread::ProcessSynchronous() {
 std::size_t TMainThread::ProcessPending() {
   std::unique_lock lock(mutex_);
   std::size_t ran = RunSyncJobs(lock);
-  std::deque<std::function<void()>> posts;
-  posts.swap(posts_);
-  while (!posts.empty()) {
-    auto fn = std::move(posts.front());
-    posts.pop_front();
+  // Only the posts queued before this call run now; each is taken off the queue as it runs, so a
+  // post that throws leaves the later ones queued for the next pump.
+  for (std::size_t due = posts_.size(); due > 0 && !posts_.empty(); --due) {
+    auto fn = std::move(posts_.front());
+    posts_.pop_front();
     lock.unlock();
     fn();
     ++ran;
-    ran += [&] {
-      lock.lock();
-      return RunSyncJobs(lock);
-    }();
+    lock.lock();
+    ran += RunSyncJobs(lock);
   }
   return ran;
 }

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "devices/HIDGlobal.h"
 #include "devices/HidPlatform.h"
@@ -36,6 +38,8 @@ class TUSBPNPDetector {
 
  private:
   std::vector<int> NotifyHandles;  // one platform subscription per class that registered
+  // Cleared by the destructor, so a notification whose handler destroyed the detector stops there.
+  std::shared_ptr<bool> Alive = std::make_shared<bool>(true);
 };
 
 }  // namespace qm

@@ -39,6 +39,9 @@ class TEnumerator {
   // The identifier after `key` ("VID_" or "PID_") in an upper-case hardware identifier: at most
   // four characters converted as hexadecimal; 0 when `key` is absent. Throws EConvertError.
   static std::uint16_t ParseIdAfter(const std::string& hardwareId, const std::string& key);
+
+  // ASCII upper case, as device paths and identifiers are compared (other bytes stay as they are).
+  static std::string UpperCase(std::string text);
 };
 
 }  // namespace qm
