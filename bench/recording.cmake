@@ -1,0 +1,2 @@
+qm_benchmark(recording_chart_bench SOURCES recording_chart_bench.cpp DEPS qm_recording)
+qm_benchmark(recording_log_bench SOURCES recording_log_bench.cpp DEPS qm_recording)

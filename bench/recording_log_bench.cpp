@@ -1,0 +1,188 @@
+// The reading log: memory per record and append cost for live-style readings, and saving and
+// loading a million records in each file format.
+//
+//   recording_log_bench --benchmark_filter=Append      (the 10M case takes a few seconds)
+//   recording_log_bench --benchmark_filter=File
+// Files go to $QM_BENCH_DIR, or the system's temporary directory.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "recording/LogFiles.h"
+#include "recording/LogStore.h"
+
+namespace qm {
+namespace {
+
+class SilentPrompt : public IPrompt {
+ public:
+  void Information(const std::string& text) override { Note(text); }
+  void Message(const std::string& text) override { Note(text); }
+  bool Confirm(const std::string&) override { return false; }
+  void ErrorReport(const std::string& text) override { Note(text); }
+  std::optional<std::string> OpenFileName(const std::string&) override { return std::nullopt; }
+  std::optional<std::string> SaveFileName(const std::string&, const std::string&, bool) override {
+    return std::nullopt;
+  }
+  std::string last;
+
+ private:
+  void Note(const std::string& text) { last = text; }
+};
+
+std::size_t HeapInUse() {
+  struct mallinfo2 mi = mallinfo2();
+  return mi.uordblks + mi.hblkhd;
+}
+
+// Readings as the meter sends them, one per second: repeating function and units, varying values.
+class LiveReadings {
+ public:
+  LiveReadings() {
+    record_.ATime = "23:59:50(2024-05-01)";
+    record_.AFunction = "PWRP";
+    record_.AUnit = "kW";
+    record_.ASubUnit1 = "V";
+    record_.ASubUnit2 = "A";
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+      char buf[16];
+      std::snprintf(buf, sizeof buf, "%6.3f", static_cast<double>((i * 7919) % 100000) / 1000.0);
+      values_[i] = buf;
+    }
+  }
+
+  const LogRecord& Next() {
+    ++n_;
+    record_.ANo = static_cast<std::int32_t>(n_);
+    Tick(*record_.ATime);
+    record_.AValue = values_[n_ % values_.size()];
+    record_.ASubValue1 = values_[(n_ * 3) % values_.size()];
+    record_.ASubValue2 = values_[(n_ * 5) % values_.size()];
+    return record_;
+  }
+
+ private:
+  // One second later; a new day every 86400 readings (the date itself is only made to differ).
+  static void Tick(std::string& t) {
+    static constexpr std::array<std::pair<std::size_t, char>, 6> kDigits = {
+        {{7, '9'}, {6, '5'}, {4, '9'}, {3, '5'}, {1, '9'}, {0, '2'}}};
+    for (auto [pos, max] : kDigits) {
+      if (pos == 1 && t[0] == '2' && t[1] == '3') {
+        t[0] = t[1] = '0';
+        NextDay(t);
+        return;
+      }
+      if (t[pos] < max) {
+        ++t[pos];
+        return;
+      }
+      t[pos] = '0';
+    }
+  }
+  static void NextDay(std::string& t) {
+    for (std::size_t pos = 18; pos >= 9; --pos) {
+      if (t[pos] < '0' || t[pos] > '9') continue;
+      if (t[pos] < '9') {
+        ++t[pos];
+        return;
+      }
+      t[pos] = '0';
+    }
+  }
+
+  LogRecord record_;
+  std::array<std::string, 4096> values_;
+  std::size_t n_ = 0;
+};
+
+void BM_LogAppend(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  double bytesPerRecord = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    LiveReadings readings;
+    std::size_t before = HeapInUse();
+    {
+      TReadingLog log;
+      state.ResumeTiming();
+      for (std::size_t i = 0; i < n; ++i) log.Append(readings.Next());
+      state.PauseTiming();
+      bytesPerRecord = static_cast<double>(HeapInUse() - before) / static_cast<double>(n);
+      benchmark::DoNotOptimize(log.Count());
+    }
+    state.ResumeTiming();
+  }
+  state.counters["bytes_per_record"] = bytesPerRecord;
+  state.counters["time_per_append"] = benchmark::Counter(
+      static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_LogAppend)->Arg(1000)->Arg(1000000)->Arg(10000000)->Unit(benchmark::kMillisecond);
+
+constexpr std::size_t kFileRecords = 1000000;
+
+const TReadingLog& MillionRecords() {
+  static TReadingLog log = [] {
+    TReadingLog l;
+    LiveReadings readings;
+    for (std::size_t i = 0; i < kFileRecords; ++i) l.Append(readings.Next());
+    return l;
+  }();
+  return log;
+}
+
+std::string BenchFile(const char* name) {
+  const char* dir = std::getenv("QM_BENCH_DIR");
+  std::filesystem::path base = dir ? std::filesystem::path(dir) : std::filesystem::temp_directory_path();
+  return (base / ("qm-log-bench-" + std::to_string(::getpid()) + "-" + name)).string();
+}
+
+void BM_FileSave(benchmark::State& state, const char* name) {
+  TReadingLog log;
+  for (std::size_t row = 0; row < MillionRecords().Count(); ++row) log.Append(MillionRecords().Record(row));
+  const std::string path = BenchFile(name);
+  SilentPrompt prompt;
+  for (auto _ : state) SaveLogFile(log, path, prompt);
+  state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
+  state.SetLabel(prompt.last.substr(0, 4) == "Save" ? "saved" : prompt.last);
+  std::filesystem::remove(path);
+}
+
+void BM_FileLoad(benchmark::State& state, const char* name) {
+  const std::string path = BenchFile(name);
+  SilentPrompt prompt;
+  {
+    TReadingLog log;
+    for (std::size_t row = 0; row < MillionRecords().Count(); ++row) log.Append(MillionRecords().Record(row));
+    SaveLogFile(log, path, prompt);
+  }
+  prompt.last.clear();
+  std::size_t loaded = 0;
+  for (auto _ : state) {
+    TReadingLog log;
+    LoadLogFile(path, log, false, prompt);
+    loaded = log.Count();
+    state.PauseTiming();
+    {
+      TReadingLog gone(std::move(log));  // freeing the log is not part of the load
+    }
+    state.ResumeTiming();
+  }
+  state.SetLabel(loaded == kFileRecords && prompt.last.empty() ? "loaded" : "FAILED: " + prompt.last);
+  std::filesystem::remove(path);
+}
+
+BENCHMARK_CAPTURE(BM_FileSave, text, "save.xls")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(BM_FileSave, xml, "save.xml")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(BM_FileLoad, text, "load.xls")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK_CAPTURE(BM_FileLoad, xml, "load.xml")->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+}  // namespace qm
+
+BENCHMARK_MAIN();

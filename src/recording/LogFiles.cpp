@@ -1,0 +1,199 @@
+// Saving and loading the log files: file names, the files themselves, and what the user is told.
+#include "recording/LogFiles.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <utility>
+
+#include "recording/LogFilesInternal.h"
+
+namespace qm {
+
+namespace {
+
+
+std::system_error SystemError(const std::string& what) {
+  return std::system_error(errno, std::generic_category(), what);
+}
+
+void WriteAll(int fd, std::string_view bytes, const std::string& name) {
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw SystemError("Cannot write file \"" + name + "\"");
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+// Closes a descriptor and removes the unfinished temporary file unless the save completed.
+class TTempFile {
+ public:
+  TTempFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  ~TTempFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!kept_) ::unlink(path_.c_str());
+  }
+  TTempFile(const TTempFile&) = delete;
+  TTempFile& operator=(const TTempFile&) = delete;
+
+  int Fd() const { return fd_; }
+  const std::string& Path() const { return path_; }
+  int Close() { return ::close(std::exchange(fd_, -1)); }
+  void Keep() { kept_ = true; }
+
+ private:
+  int fd_;
+  std::string path_;
+  bool kept_ = false;
+};
+
+TTempFile CreateTempBeside(const std::filesystem::path& target) {
+  static std::atomic<unsigned> counter{0};
+  std::filesystem::path dir = target.parent_path();
+  std::string base = "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-";
+  for (int attempt = 0;; ++attempt) {
+    std::string path = (dir / (base + std::to_string(counter++))).string();
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) return TTempFile(fd, path);
+    if (errno != EEXIST || attempt == 100) throw SystemError("Cannot create file \"" + target.string() + "\"");
+  }
+}
+
+// Writes the bytes `produce` puts out to `name`: to a temporary file beside it first, flushed to
+// the disk and then renamed over `name`, so that a failure never destroys an existing file.
+// Throws std::system_error (and whatever `produce` throws) when the file could not be written.
+template <typename Produce>
+void WriteFileReplacing(const std::string& name, Produce produce) {
+  std::filesystem::path target(name);
+  std::error_code ec;
+  if (std::filesystem::is_symlink(target, ec)) {
+    auto resolved = std::filesystem::canonical(target, ec);
+    if (!ec) target = resolved;  // replace the file the link points to, not the link
+  }
+  TTempFile temp = CreateTempBeside(target);
+  struct stat old {};
+  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(temp.Fd(), old.st_mode & 07777);
+
+  logfiles::TOutput out([&](std::string_view piece) { WriteAll(temp.Fd(), piece, name); });
+  produce(out);
+  out.Flush();
+  if (::fsync(temp.Fd()) != 0 || temp.Close() != 0) throw SystemError("Cannot write file \"" + name + "\"");
+  if (::rename(temp.Path().c_str(), target.c_str()) != 0) throw SystemError("Cannot create file \"" + name + "\"");
+  temp.Keep();
+  // Make the rename itself durable; the data is already safe, so a failure here is not reported.
+  std::string dir = target.parent_path().empty() ? "." : target.parent_path().string();
+  int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+}
+
+// The whole content of a file; nullopt when it cannot be opened or read.
+std::optional<std::string> ReadWholeFile(const std::string& name) {
+  int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string bytes;
+  struct stat st {};
+  // The size is a hint for the buffer only; the file is read to its end whatever it says.
+  if (::fstat(fd, &st) == 0 && st.st_size > 0) bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
+  std::size_t used = 0;
+  bool ok = true;
+  while (true) {
+    if (used == bytes.size()) bytes.resize(std::max<std::size_t>(bytes.size() * 2, 1 << 16));
+    ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    used += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  if (!ok) return std::nullopt;
+  bytes.resize(used);
+  return bytes;
+}
+
+std::string SavedMessage(const std::string& name) { return "Save table to specified file: " + name + " Scuss!"; }
+
+}  // namespace
+
+std::string LogFileExtension(std::string_view fileName) {
+  std::size_t sep = fileName.rfind('/');
+  std::string_view base = sep == std::string_view::npos ? fileName : fileName.substr(sep + 1);
+  std::size_t dot = base.rfind('.');
+  if (dot == std::string_view::npos) return {};
+  std::string ext(base.substr(dot));
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return ext;
+}
+
+std::string SaveLogFileName(std::string_view fileName) {
+  std::string ext = LogFileExtension(fileName);
+  std::string name(fileName);
+  if (ext != ".xml" && ext != ".xls" && ext != ".txt") name += ".xls";
+  return name;
+}
+
+void SaveLogFile(TReadingLog& table, const std::string& fileName, IPrompt& prompt) {
+  std::string name = SaveLogFileName(fileName);
+  if (LogFileExtension(name) == ".xml") {
+    try {
+      WriteFileReplacing(name, [&](logfiles::TOutput& out) { logfiles::WriteXmlLog(table, out); });
+    } catch (const std::exception& e) {
+      prompt.ErrorReport(e.what());
+      return;
+    }
+    prompt.Message(SavedMessage(name));
+    return;
+  }
+  bool saved = true;
+  try {
+    WriteFileReplacing(name, [&](logfiles::TOutput& out) { logfiles::WriteTextLog(table, out); });
+  } catch (const std::exception&) {
+    saved = false;
+  }
+  if (!table.Empty()) table.SetCurrentRow(table.Count() - 1);  // the writer walked the log to its end
+  prompt.Information(saved ? SavedMessage(name) : "Could not save table to specified file: " + name);
+}
+
+void LoadLogFile(const std::string& fileName, TReadingLog& table, bool ClearFirst, IPrompt& prompt) {
+  bool loaded = false;
+  try {
+    if (auto bytes = ReadWholeFile(fileName)) {
+      if (LogFileExtension(fileName) == ".xml") {
+        loaded = logfiles::ParseXmlLogInPlace(*bytes, table).Ok();
+      } else {
+        if (ClearFirst) table.Clear();
+        loaded = ParseTextLog(*bytes, table).Ok();
+      }
+    }
+  } catch (const std::exception&) {
+    loaded = false;
+  }
+  if (!loaded) prompt.Information(std::string(kLoadLogFailed));
+}
+
+void btnRecordOpenClick(TReadingLog& log, IPrompt& prompt) {
+  if (auto name = prompt.OpenFileName(std::string(kOpenLogFilter))) LoadLogFile(*name, log, false, prompt);
+}
+
+void btnRecordSaveClick(TReadingLog& log, IPrompt& prompt) {
+  if (auto name = prompt.SaveFileName(std::string(kSaveLogFilter), std::string(kSaveLogDefaultExt), true))
+    SaveLogFile(log, *name, prompt);
+}
+
+}  // namespace qm

@@ -1,0 +1,59 @@
+// Saving the reading log to files and loading it back, in the two formats:
+//  - tab-separated text (".xls", ".txt", and any name not ending in ".xml" when loading);
+//  - the XML data packet of the log table (".xml").
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "common/Prompt.h"
+#include "recording/LogStore.h"
+
+namespace qm {
+
+inline constexpr std::string_view kOpenLogFilter =
+    "Excel data files (*.xls)|*.xls|XML data files (*.xml)|*.xml|notepad data files (*.txt)|*.txt";
+inline constexpr std::string_view kSaveLogFilter =
+    "Excel File(*.xls)|*.xls|XML File(*.xml)|*.xml|Txt File(*.txt)|*.txt";
+inline constexpr std::string_view kSaveLogDefaultExt = "xls";
+inline constexpr std::string_view kLoadLogFailed = "Failed to Load File!";
+
+// Outcome of parsing a log file's bytes.
+struct TLogParseResult {
+  std::string Error;  // empty on success
+  bool Ok() const { return Error.empty(); }
+};
+
+// The whole text file for `log`: the header line of the column titles, then one line per record.
+std::string FormatTextLog(const TReadingLog& log);
+// The whole XML data packet for `log`.
+std::string FormatXmlLog(const TReadingLog& log);
+
+// Appends the records of a text file to `log`. On failure (empty file, a line with a non-integer
+// first token or more than nine tokens) the records of the earlier lines stay appended.
+TLogParseResult ParseTextLog(std::string_view bytes, TReadingLog& log);
+// Replaces `log` by the records of a data packet, first record current. The whole packet is read
+// and checked first: on failure `log` is left as it was. A row without ANo loads with 0.
+TLogParseResult ParseXmlLog(std::string_view bytes, TReadingLog& log);
+
+// Extension of the file name (from the last "." of its last path component on), in lower case;
+// empty when there is none.
+std::string LogFileExtension(std::string_view fileName);
+// The name a save writes to: `fileName`, with ".xls" appended unless it ends in ".xml", ".xls" or
+// ".txt" (in any case).
+std::string SaveLogFileName(std::string_view fileName);
+
+// Saves `table` (XML for ".xml", text otherwise) and tells the user how it went. The file is
+// written beside the target and renamed over it once complete, so a failed save leaves any
+// previous file intact. A text save leaves the last record current.
+void SaveLogFile(TReadingLog& table, const std::string& fileName, IPrompt& prompt);
+// Loads a file into `table`: XML replaces the table, text appends to it (after emptying it when
+// ClearFirst, once the file was read). Failures are reported with kLoadLogFailed; a failed XML
+// load leaves the table unchanged. Nothing is renumbered or plotted.
+void LoadLogFile(const std::string& fileName, TReadingLog& table, bool ClearFirst, IPrompt& prompt);
+
+// The log toolbar's open and save buttons: the file dialog, then LoadLogFile / SaveLogFile.
+void btnRecordOpenClick(TReadingLog& log, IPrompt& prompt);
+void btnRecordSaveClick(TReadingLog& log, IPrompt& prompt);
+
+}  // namespace qm
