@@ -1,0 +1,382 @@
+#include "app/cli/Commands.h"
+
+#include <iconv.h>
+#include <langinfo.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <clocale>
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/DemoRig.h"
+#include "app/MeterSession.h"
+#include "app/ReadingText.h"
+#include "app/cli/CliOptions.h"
+#include "app/cli/TerminalPrompt.h"
+#include "devices/MainThread.h"
+#include "devices/uEnumerator.h"
+#include "recording/LogFiles.h"
+#include "selector/frmDeviceSelect.h"
+#include "selector/uDeviceSelector.h"
+
+namespace qm::cli {
+
+namespace {
+
+std::atomic<bool> gInterrupted{false};
+extern "C" void OnSignal(int) { gInterrupted = true; }
+
+// Meter texts are bytes in the meter's code page (the phase-angle unit is GBK 0xA1 0xA3); a UTF-8
+// terminal gets them converted, any other gets the bytes.
+class TDisplayConverter {
+ public:
+  TDisplayConverter() {
+    const char* codeset = nl_langinfo(CODESET);
+    if (codeset && std::strcmp(codeset, "UTF-8") == 0) cd_ = iconv_open("UTF-8", "CP936");
+  }
+  ~TDisplayConverter() {
+    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+  }
+  TDisplayConverter(const TDisplayConverter&) = delete;
+  TDisplayConverter& operator=(const TDisplayConverter&) = delete;
+
+  std::string operator()(const std::string& bytes) const {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) return bytes;
+    std::string out(bytes.size() * 4 + 4, '\0');
+    char* in = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    char* o = out.data();
+    std::size_t outLeft = out.size();
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd_, &in, &inLeft, &o, &outLeft) == static_cast<std::size_t>(-1)) return bytes;
+    out.resize(out.size() - outLeft);
+    return out;
+  }
+
+ private:
+  iconv_t cd_ = reinterpret_cast<iconv_t>(-1);
+};
+
+std::string LocaleDecimalSeparator(const TCliOptions& o) {
+  if (o.decimalSeparator) return *o.decimalSeparator;
+  const char* point = std::localeconv()->decimal_point;
+  return point && *point ? point : ".";
+}
+
+// Prints readings and memory records as the session decodes them, and counts them.
+class TReadingPrinter {
+ public:
+  // Prints at most `limit` readings (all when absent).
+  TReadingPrinter(TMeterSession& session, std::FILE* out, bool showVerdict, std::optional<long> limit = {})
+      : session_(session), out_(out), showVerdict_(showVerdict), limit_(limit) {
+    session_.OnReadingDecoded.Set([this](TMeterSession::TReadingKind kind) {
+      Print(kind == TMeterSession::TReadingKind::Live ? "live" : "memory");
+    });
+  }
+  long Printed() const { return printed_; }
+  // True once a memory record was decoded since the last call.
+  bool TakeMemorySeen() { return std::exchange(memorySeen_, false); }
+
+ private:
+  void Print(const char* kind) {
+    if (std::strcmp(kind, "memory") == 0) memorySeen_ = true;
+    if (limit_ && printed_ >= *limit_) return;
+    const TMeterProtocol& p = session_.Protocol();
+    std::string line = convert_(FormatReadingLine(p.Reading(), p));
+    if (showVerdict_ && std::strcmp(kind, "live") == 0) {
+      line += "  value=" + session_.Comparator().CurValueText() + " " + session_.Comparator().Caption();
+    }
+    if (std::strcmp(kind, "memory") == 0 && !p.LoadingText().empty()) line += "  " + std::string(p.LoadLogCaption());
+    std::fprintf(out_, "%-6s %s\n", kind, line.c_str());
+    std::fflush(out_);
+    ++printed_;
+  }
+
+  TMeterSession& session_;
+  std::FILE* out_;
+  bool showVerdict_;
+  std::optional<long> limit_;
+  TDisplayConverter convert_;
+  long printed_ = 0;
+  bool memorySeen_ = false;
+};
+
+bool ApplyRecordingOptions(const TCliOptions& o, TMeterSession& session, IPrompt& prompt, std::string& error) {
+  if (o.interval) {
+    if (session.Sampling().timerInputDelayTimer(*o.interval, prompt)) {
+      error = "--interval: out of range";
+      return false;
+    }
+    session.Sampling().cbIntervalClick(true);
+  }
+  if (o.limits) {
+    const std::string& s = *o.limits;
+    auto cut = s.find(';');
+    if (cut == std::string::npos) cut = s.find(',');
+    if (cut == std::string::npos) {
+      error = "--limits takes LOW,HIGH";
+      return false;
+    }
+    std::string low = s.substr(0, cut), high = s.substr(cut + 1);
+    if (session.Comparator().SetLowText(low) || session.Comparator().SetHighText(high)) {
+      error = "--limits: not a number: " + s;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool SaveLogIfAsked(const TCliOptions& o, TMeterSession& session, TTerminalPrompt& prompt) {
+  if (!o.log) return true;
+  std::size_t failures = prompt.Failures();
+  SaveLogFile(session.Log(), *o.log, prompt);
+  return prompt.Failures() == failures;
+}
+
+// The terminal's device choice when several bridges are attached.
+class TTerminalChooser : public IDeviceChooser {
+ public:
+  explicit TTerminalChooser(std::FILE* out) : out_(out) {}
+  std::optional<std::string> Choose(TDeviceSelector& selector, bool modelEnabled, TBridgeModel model) override {
+    TDeviceSelectState state(selector, modelEnabled, model);
+    std::vector<std::string> paths = state.Devices();
+    if (modelEnabled) {
+      state.ChangeModel(model == bmCH9329 ? bmCP2110 : bmCH9329);
+      paths.insert(paths.end(), state.Devices().begin(), state.Devices().end());
+    }
+    if (!isatty(STDIN_FILENO)) {
+      std::fprintf(out_, "Several bridges are attached; choose one with --device PATH:\n");
+      for (const auto& p : paths) std::fprintf(out_, "  %s\n", p.c_str());
+      return std::nullopt;
+    }
+    for (std::size_t i = 0; i < paths.size(); ++i) std::fprintf(out_, "  [%zu] %s\n", i + 1, paths[i].c_str());
+    std::fprintf(out_, "Bridge to open (number, empty to cancel): ");
+    std::fflush(out_);
+    std::string answer;
+    std::getline(std::cin, answer);
+    long n = std::atol(answer.c_str());
+    if (n < 1 || static_cast<std::size_t>(n) > paths.size()) return std::nullopt;
+    return paths[static_cast<std::size_t>(n - 1)];
+  }
+
+ private:
+  std::FILE* out_;
+};
+
+std::unique_ptr<TDemoRig> MakeDemo(const TCliOptions& o, std::string& error) {
+  if (!o.demo) return nullptr;
+  auto models = TDemoRig::ParseModels(*o.demo);
+  if (!models) {
+    error = "--demo takes a comma list of cp2110 and ch9329";
+    return nullptr;
+  }
+  return std::make_unique<TDemoRig>(*models, o.periodMs);
+}
+
+int RunList(const TCliOptions& o, std::FILE* out) {
+  std::string error;
+  auto demo = MakeDemo(o, error);
+  if (!error.empty()) {
+    std::fprintf(stderr, "qm7310p-cli: %s\n", error.c_str());
+    return 2;
+  }
+  TDeviceSelector selector;
+  std::fprintf(out, "# model\tpath\tvid:pid\thardware id\tmanufacturer\tproduct\tserial\tfeature length\n");
+  for (TBridgeModel model : {bmCH9329, bmCP2110}) {
+    for (const auto& d : selector.EnumDevices(model)) {
+      std::fprintf(out, "%s\t%s\t%04X:%04X\t%s\t%s\t%s\t%s\t%u\n", model == bmCH9329 ? "CH9329" : "CP2110",
+                   d->DevicePath.c_str(), d->VID, d->PID, d->HardwareId.c_str(), d->Manufacturer.c_str(),
+                   d->Product.c_str(), d->SerialNumber.c_str(), unsigned{d->FeatureReportLength});
+    }
+  }
+  return 0;
+}
+
+// Opens the bridge: the one named by --device, else as the selector chooses.
+bool OpenBridge(const TCliOptions& o, TDeviceSelector& selector) {
+  if (!o.device) return selector.Open();
+  std::string wanted = TEnumerator::UpperCase(*o.device);
+  for (TBridgeModel model : {bmCH9329, bmCP2110})
+    for (const auto& d : selector.EnumDevices(model))
+      if (d->DevicePath == wanted) return selector.OpenDevice(*d);
+  return false;
+}
+
+int RunMonitor(const TCliOptions& o, std::FILE* out) {
+  std::string error;
+  auto demo = MakeDemo(o, error);
+  if (!error.empty()) {
+    std::fprintf(stderr, "qm7310p-cli: %s\n", error.c_str());
+    return 2;
+  }
+  TMainThread::Instance().BindToCurrentThread();
+  TTerminalPrompt prompt(out, o.yes);
+  TMeterSession session(prompt, {LocaleDecimalSeparator(o), ":", SystemLocalTime});
+  if (!ApplyRecordingOptions(o, session, prompt, error)) {
+    std::fprintf(stderr, "qm7310p-cli: %s\n", error.c_str());
+    return 2;
+  }
+  TReadingPrinter printer(session, out, o.limits.has_value(), o.count);
+  TDeviceSelector selector;
+  TTerminalChooser chooser(out);
+  selector.SetChooser(&chooser);
+  session.BindSelector(&selector);
+
+  bool closedByUs = false, linkLost = false;
+  session.OnDisconnected.Set([&] {
+    if (!closedByUs) linkLost = true;
+  });
+
+  if (!OpenBridge(o, selector)) {
+    prompt.Information(TMeterSession::kNoDeviceMessage);
+    return 1;
+  }
+  std::fprintf(out, "# connected\n");
+  for (std::uint8_t code : o.send) session.Protocol().SendCommand(code);
+  if (o.exportMemory) session.Protocol().btnExportDataClick();
+
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+  using Clock = std::chrono::steady_clock;
+  auto start = Clock::now();
+  auto nextSample = start + std::chrono::milliseconds(session.Sampling().PeriodMs());
+  int exitCode = 0;
+  bool downloading = false;
+  while (!gInterrupted) {
+    TMainThread::Instance().WaitAndProcess(std::chrono::milliseconds(20));
+    auto now = Clock::now();
+    if (o.count && printer.Printed() >= *o.count) break;
+    if (o.timeoutSeconds && now - start >= std::chrono::seconds(*o.timeoutSeconds)) break;
+    if (session.CheckWatchdog(now)) {
+      exitCode = 3;
+      break;
+    }
+    if (linkLost) {
+      std::fprintf(out, "# the bridge was unplugged: link closed\n");
+      exitCode = 3;
+      break;
+    }
+    // Without a user at the pause button, a finished download hands back to live readings.
+    if (printer.TakeMemorySeen()) downloading = true;
+    if (downloading && !o.interactive && session.Protocol().LoadLogCaption() == "Data transfer completed") {
+      downloading = false;
+      session.Protocol().btnPauseClick(false);
+      std::fprintf(out, "# download complete: live readings resume\n");
+    }
+    if (session.Sampling().Enabled() && now >= nextSample) {
+      session.timerIntervalTimer();
+      nextSample += std::chrono::milliseconds(session.Sampling().PeriodMs());
+    }
+    if (o.interactive) {
+      pollfd pfd{STDIN_FILENO, POLLIN, 0};
+      if (poll(&pfd, 1, 0) > 0) {
+        std::string line;
+        if (!std::getline(std::cin, line) || line == "quit" || line == "q") break;
+        if (line == "export") {
+          session.Protocol().btnExportDataClick();
+        } else if (line == "pause") {
+          bool pressed = !session.Protocol().LogMode();
+          session.Protocol().btnPauseClick(pressed);
+          std::fprintf(out, "# %s\n", pressed ? "Log Data Mode Disabled" : "Log Data Mode Enabled");
+        } else if (!line.empty()) {
+          long code = std::strtol(line.c_str(), nullptr, 0);
+          if (code >= 0 && code <= 255)
+            std::fprintf(out, "# sent %ld: %s\n", code,
+                         session.Protocol().SendCommand(static_cast<std::uint8_t>(code)) ? "ok" : "failed");
+        }
+      }
+    }
+  }
+  closedByUs = true;
+  selector.Close();
+  session.BindSelector(nullptr);
+  if (!SaveLogIfAsked(o, session, prompt)) exitCode = exitCode ? exitCode : 1;
+  return exitCode;
+}
+
+int RunReplay(const TCliOptions& o, std::FILE* out) {
+  if (o.files.size() != 1) {
+    std::fprintf(stderr, "qm7310p-cli: replay takes one capture file\n%s", CliUsage());
+    return 2;
+  }
+  std::ifstream in(o.files[0], std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "qm7310p-cli: cannot read %s\n", o.files[0].c_str());
+    return 1;
+  }
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  TTerminalPrompt prompt(out, true);
+  TMeterSession session(prompt, {LocaleDecimalSeparator(o), ":", SystemLocalTime});
+  std::string error;
+  if (!ApplyRecordingOptions(o, session, prompt, error)) {
+    std::fprintf(stderr, "qm7310p-cli: %s\n", error.c_str());
+    return 2;
+  }
+  TReadingPrinter printer(session, out, o.limits.has_value());
+  TMeterProtocol& protocol = session.Protocol();
+  for (std::size_t at = 0; at < bytes.size(); at += o.chunk) {
+    std::size_t n = std::min(o.chunk, bytes.size() - at);
+    session.ReceiveData(bytes.data() + at, static_cast<std::int32_t>(n));
+  }
+  // One frame is cut per chunk: empty chunks bring out the frames still waiting in the buffer.
+  for (std::size_t pending = protocol.ReceiveBuffer().size(); pending > 0;) {
+    session.ReceiveData(nullptr, 0);
+    std::size_t now = protocol.ReceiveBuffer().size();
+    if (now == pending) break;
+    pending = now;
+  }
+  return SaveLogIfAsked(o, session, prompt) ? 0 : 1;
+}
+
+int RunConvert(const TCliOptions& o, std::FILE* out) {
+  if (o.files.size() != 2) {
+    std::fprintf(stderr, "qm7310p-cli: convert takes IN and OUT\n%s", CliUsage());
+    return 2;
+  }
+  TTerminalPrompt prompt(out, true);
+  TReadingLog log;
+  std::size_t failures = prompt.Failures();
+  LoadLogFile(o.files[0], log, true, prompt);
+  if (prompt.Failures() != failures) return 1;
+  SaveLogFile(log, o.files[1], prompt);
+  return prompt.Failures() == failures ? 0 : 1;
+}
+
+}  // namespace
+
+int RunCli(int argc, char** argv, std::FILE* out) {
+  std::setlocale(LC_ALL, "");
+  std::string error;
+  auto options = ParseCli(argc, argv, error);
+  if (!options) {
+    std::fprintf(stderr, "qm7310p-cli: %s\n%s", error.c_str(), CliUsage());
+    return 2;
+  }
+  const TCliOptions& o = *options;
+  try {
+    if (o.command == "help") {
+      std::fputs(CliUsage(), out);
+      return 0;
+    }
+    if (o.command == "list") return RunList(o, out);
+    if (o.command == "monitor") return RunMonitor(o, out);
+    if (o.command == "replay") return RunReplay(o, out);
+    if (o.command == "convert") return RunConvert(o, out);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "qm7310p-cli: %s\n", e.what());
+    return 1;
+  }
+  std::fprintf(stderr, "qm7310p-cli: unknown command %s\n%s", o.command.c_str(), CliUsage());
+  return 2;
+}
+
+}  // namespace qm::cli

@@ -1,0 +1,133 @@
+// The command-line front end end to end: its subcommands over the simulated meter and bus.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "app/cli/Commands.h"
+#include "sim/Capture.h"
+#include "sim/SimMeter.h"
+
+namespace qm {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TRun {
+  int code;
+  std::string out;
+};
+
+TRun RunCliArgs(std::vector<std::string> args) {
+  args.insert(args.begin(), "qm7310p-cli");
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  std::FILE* out = std::tmpfile();
+  int code = cli::RunCli(static_cast<int>(argv.size()), argv.data(), out);
+  std::rewind(out);
+  std::string text;
+  for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
+  std::fclose(out);
+  return {code, text};
+}
+
+std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix) {
+  std::vector<std::string> lines;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    if (line.starts_with(prefix)) lines.push_back(line);
+    at = end + 1;
+  }
+  return lines;
+}
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("qm-cli-test-" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string Path(const char* name) const { return (dir_ / name).string(); }
+  fs::path dir_;
+};
+
+TEST_F(CliTest, ReplayDecodesEveryFrameOfACaptureAndLogsIt) {
+  sim::TSimMeter meter;
+  ASSERT_TRUE(sim::WriteCaptureFile(Path("capture.bin"), meter, 5000));
+  std::size_t frames = 0;
+  for (const auto& s : meter.Sent()) frames += s.frame.type == sim::kLiveFrame;
+  ASSERT_GE(frames, 9u);
+
+  for (const char* chunk : {"1", "7", "35", "1024"}) {
+    SCOPED_TRACE(chunk);
+    auto r = RunCliArgs({"replay", Path("capture.bin"), "--chunk", chunk, "--log", Path("out.txt")});
+    EXPECT_EQ(r.code, 0) << r.out;
+    EXPECT_EQ(LinesStartingWith(r.out, "live").size(), frames);
+    std::string log = ReadFile(Path("out.txt"));
+    EXPECT_TRUE(log.starts_with("No.\tTime\tFunction\tValue\tUnit\tSubValueA\tSubUnitA\tSubValueB\tSubUnitB\r\n"));
+    EXPECT_EQ(LinesStartingWith(log, "").size(), frames + 1);
+  }
+}
+
+TEST_F(CliTest, ConvertRoundTripsTextThroughTheDataPacket) {
+  sim::TSimMeter meter;
+  ASSERT_TRUE(sim::WriteCaptureFile(Path("capture.bin"), meter, 3000));
+  ASSERT_EQ(RunCliArgs({"replay", Path("capture.bin"), "--log", Path("a.txt")}).code, 0);
+  EXPECT_EQ(RunCliArgs({"convert", Path("a.txt"), Path("b.xml")}).code, 0);
+  EXPECT_EQ(RunCliArgs({"convert", Path("b.xml"), Path("c.txt")}).code, 0);
+  EXPECT_EQ(ReadFile(Path("a.txt")), ReadFile(Path("c.txt")));
+  auto failed = RunCliArgs({"convert", Path("missing.txt"), Path("d.xml")});
+  EXPECT_EQ(failed.code, 1);
+  EXPECT_NE(failed.out.find("Failed to Load File!"), std::string::npos);
+  EXPECT_FALSE(fs::exists(Path("d.xml")));
+}
+
+TEST_F(CliTest, ListShowsBothFamiliesOfTheDemo) {
+  auto r = RunCliArgs({"list", "--demo=ch9329,cp2110"});
+  EXPECT_EQ(r.code, 0);
+  auto ch = LinesStartingWith(r.out, "CH9329\t");
+  auto cp = LinesStartingWith(r.out, "CP2110\t");
+  ASSERT_EQ(ch.size(), 1u);
+  ASSERT_EQ(cp.size(), 1u);
+  EXPECT_NE(ch[0].find("1A86:E429"), std::string::npos);
+  EXPECT_NE(ch[0].find("\t65"), std::string::npos);
+  EXPECT_NE(cp[0].find("10C4:EA80"), std::string::npos);
+}
+
+TEST_F(CliTest, MonitorPrintsReadingsThroughTheWholeStackAndSavesTheLog) {
+  for (const char* model : {"--demo=ch9329", "--demo=cp2110"}) {
+    SCOPED_TRACE(model);
+    auto r = RunCliArgs({"monitor", model, "--count", "4", "--period", "40", "--limits", "-100,100", "--log",
+                  Path("m.xml")});
+    EXPECT_EQ(r.code, 0) << r.out;
+    auto live = LinesStartingWith(r.out, "live");
+    EXPECT_EQ(live.size(), 4u) << r.out;
+    for (const auto& l : live) EXPECT_NE(l.find(" Pass"), std::string::npos) << l;
+    auto back = RunCliArgs({"convert", Path("m.xml"), Path("m.txt")});
+    EXPECT_EQ(back.code, 0);
+    EXPECT_GE(LinesStartingWith(ReadFile(Path("m.txt")), "").size(), 5u);
+  }
+}
+
+TEST_F(CliTest, MonitorWithoutAMatchingBridgeSaysSo) {
+  auto r = RunCliArgs({"monitor", "--demo", "--device", "NO-SUCH-PATH", "--count", "1"});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.out.find("No device found.  Please ensure that you have proper USB connection."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qm
