@@ -12,12 +12,17 @@ function(qm_library name)
   qm_target_warnings(${name})
 endfunction()
 
-# qm_test(name SOURCES ... DEPS ... [LABELS ...]) : one GoogleTest executable registered with CTest.
+# qm_test(name SOURCES ... DEPS ... [LABELS label]) : one GoogleTest executable registered with CTest.
 function(qm_test name)
   cmake_parse_arguments(A "" "" "SOURCES;DEPS;LABELS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE ${A_DEPS} qm_testsupport GTest::gtest GTest::gmock GTest::gtest_main)
   qm_target_warnings(${name})
+  # One label only: gtest_discover_tests would split a list into separate property names.
+  list(LENGTH A_LABELS count)
+  if(count GREATER 1)
+    message(FATAL_ERROR "qm_test(${name}): give one label, not ${A_LABELS}")
+  endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${A_LABELS}")
 endfunction()
 
