@@ -34,7 +34,11 @@ std::string FormatGeneral(double v, std::string_view decimalSeparator) {
   for (char c : text.substr(0, e))
     if (c >= '0' && c <= '9') digits += c;
   digits.erase(digits.find_last_not_of('0') + 1);
-  const int exponent = std::atoi(text.data() + e + 1);
+  // to_chars writes no terminator: read the exponent within the text ("+" is not from_chars').
+  std::string_view expText = text.substr(e + 1);
+  if (!expText.empty() && expText.front() == '+') expText.remove_prefix(1);
+  int exponent = 0;
+  std::from_chars(expText.data(), expText.data() + expText.size(), exponent);
 
   std::string out = negative ? "-" : "";
   if (exponent < kSmallestFixedExponent || exponent > kLargestFixedExponent) {
