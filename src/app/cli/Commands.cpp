@@ -78,25 +78,23 @@ class TReadingPrinter {
   // Prints at most `limit` readings (all when absent).
   TReadingPrinter(TMeterSession& session, std::FILE* out, bool showVerdict, std::optional<long> limit = {})
       : session_(session), out_(out), showVerdict_(showVerdict), limit_(limit) {
-    session_.OnReadingDecoded.Set([this](TMeterSession::TReadingKind kind) {
-      Print(kind == TMeterSession::TReadingKind::Live ? "live" : "memory");
-    });
+    session_.OnReadingDecoded.Set([this](TMeterSession::TReadingKind kind) { Print(kind); });
   }
   long Printed() const { return printed_; }
   // True once a memory record was decoded since the last call.
   bool TakeMemorySeen() { return std::exchange(memorySeen_, false); }
 
  private:
-  void Print(const char* kind) {
-    if (std::strcmp(kind, "memory") == 0) memorySeen_ = true;
+  void Print(TMeterSession::TReadingKind kind) {
+    const bool live = kind == TMeterSession::TReadingKind::Live;
+    if (!live) memorySeen_ = true;
     if (limit_ && printed_ >= *limit_) return;
     const TMeterProtocol& p = session_.Protocol();
     std::string line = convert_(FormatReadingLine(p.Reading(), p));
-    if (showVerdict_ && std::strcmp(kind, "live") == 0) {
+    if (live && showVerdict_)
       line += "  value=" + session_.Comparator().CurValueText() + " " + session_.Comparator().Caption();
-    }
-    if (std::strcmp(kind, "memory") == 0 && !p.LoadingText().empty()) line += "  " + std::string(p.LoadLogCaption());
-    std::fprintf(out_, "%-6s %s\n", kind, line.c_str());
+    if (!live) line += "  " + std::string(p.LoadLogCaption());
+    std::fprintf(out_, "%-6s %s\n", live ? "live" : "memory", line.c_str());
     std::fflush(out_);
     ++printed_;
   }
