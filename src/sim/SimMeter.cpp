@@ -373,11 +373,13 @@ void TSimMeter::OnExportAck() {
   SendExportFrame();
 }
 
-// An unacknowledged frame goes out again; after maxResends the host is taken to be gone and the
-// meter goes back to live frames rather than stay silent for ever.
+// An unacknowledged record goes out again; after maxResends the host is taken to be gone and the
+// meter goes back to live frames rather than stay silent for ever. The end marker is not sent
+// again: the program acknowledges it only once its user has closed the completion box, and a
+// second marker would show that box twice; its time-out just resumes the live frames.
 void TSimMeter::OnExportTimeout() {
   TExport& e = *export_;
-  if (e.resends >= config_.maxResends) {
+  if (e.next >= memory_.size() || e.resends >= config_.maxResends) {
     EndExport();
     return;
   }

@@ -485,6 +485,19 @@ TEST(SimMeterExport, ResendAfterATimeOutThenContinuesOnTheAcknowledgement) {
   ExpectRecord(second[0], meter.Memory()[1]);
 }
 
+TEST(SimMeterExport, AnUnacknowledgedEndMarkerIsNotResentAndLiveFramesResume) {
+  TSimMeterConfig config;
+  config.preloadMemory = false;
+  TSimMeter meter(config);
+  Press(meter, mcExportMemory);
+  ASSERT_EQ(Frames(meter, 0).size(), 1u);  // the end marker
+  const auto after = Frames(meter, config.ackTimeoutMs + config.framePeriodMs);
+  ASSERT_FALSE(after.empty());
+  for (const auto& f : after) EXPECT_EQ(f.type, kLiveFrame);
+  Press(meter, mcExportAck);  // the late acknowledgement, after the box was closed
+  EXPECT_EQ(NextFrame(meter).type, kLiveFrame);
+}
+
 TEST(SimMeterExport, EmptyMemorySendsOnlyTheEndMarker) {
   TSimMeterConfig config;
   config.preloadMemory = false;
