@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/PumpUntil.h"
 #include "devices/CH9329.h"
 #include "devices/CP2110.h"
 #include "devices/MainThread.h"
@@ -17,7 +18,7 @@ namespace qm {
 namespace {
 
 using TBytes = std::vector<std::uint8_t>;
-constexpr auto kGenerous = std::chrono::seconds(10);
+using test::kGenerous;
 constexpr std::uint32_t kMeterBaud = 9600;
 
 struct TCP2110Kind {
@@ -70,15 +71,6 @@ class DeviceOnBusTest : public ::testing::Test {
     ADD_FAILURE() << "not listed: " << path;
     return {};
   }
-  template <typename TDone>
-  bool PumpUntil(TDone done) {
-    const auto deadline = std::chrono::steady_clock::now() + kGenerous;
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      TMainThread::Instance().WaitAndProcess(std::chrono::milliseconds(50));
-    }
-    return true;
-  }
   bool Logged(const std::string& event) const { return std::find(events.begin(), events.end(), event) != events.end(); }
 
   sim::TSimHidBus bus;
@@ -104,7 +96,7 @@ TYPED_TEST(DeviceOnBusTest, BytesGoBothWaysAtTheMeterRate) {
   ASSERT_TRUE(this->device->Open(this->Find(bridge.Path)));
   const TBytes frame = {0xAB, 0xCD, 0x23, 0x4C, 0x30, 0x0D, 0x0A};
   bridge.Line->toHost.Send(frame.data(), frame.size(), kMeterBaud);
-  ASSERT_TRUE(this->PumpUntil([&] { return this->received.size() >= frame.size(); }));
+  ASSERT_TRUE(test::PumpUntil([&] { return this->received.size() >= frame.size(); }));
   EXPECT_EQ(this->received, frame);
 
   const TBytes command = {0xAB, 0xCD, 0x04, 0x57, 0x01, 0x01, 0x2E};
@@ -119,7 +111,7 @@ TYPED_TEST(DeviceOnBusTest, UnpluggingTheOpenBridgeClosesItThenReportsTheRemoval
   ASSERT_TRUE(this->device->Open(this->Find(bridge.Path)));
   this->bus.Unplug(bridge.Id);
   const std::string removed = "removed " + TEnumerator::UpperCase(bridge.Path);
-  ASSERT_TRUE(this->PumpUntil([&] { return this->Logged(removed); }));
+  ASSERT_TRUE(test::PumpUntil([&] { return this->Logged(removed); }));
   EXPECT_EQ(this->events.back(), removed);
   EXPECT_EQ(this->events[this->events.size() - 2], "closed");
   EXPECT_TRUE(this->stoppedAtClosed);  // thread stopped and handle closed before OnClosed
@@ -132,7 +124,7 @@ TYPED_TEST(DeviceOnBusTest, UnpluggingAnotherBridgeWithTheSameIdentifiersOnlyRep
   ASSERT_TRUE(this->device->Open(this->Find(open.Path)));
   this->bus.Unplug(other.Id);
   const std::string removed = "removed " + TEnumerator::UpperCase(other.Path);
-  ASSERT_TRUE(this->PumpUntil([&] { return this->Logged(removed); }));
+  ASSERT_TRUE(test::PumpUntil([&] { return this->Logged(removed); }));
   EXPECT_FALSE(this->Logged("closed"));
   EXPECT_TRUE(this->device->Opened);
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "BridgeFakes.h"
+#include "common/PumpUntil.h"
 #include "devices/CH9329.h"
 #include "devices/CP2110.h"
 #include "devices/MainThread.h"
@@ -22,7 +23,7 @@ using test::TFakeCP2110Chip;
 using test::TFakeInterface;
 using test::TFakePlatform;
 
-constexpr auto kGenerous = std::chrono::seconds(10);
+using test::kGenerous;
 
 struct TCP2110Kind {
   using TDeviceClass = TCP2110;
@@ -75,16 +76,6 @@ class BridgeFixture : public ::testing::Test {
     return list.size() > n ? *list[n] : THIDDeviceInfo{};
   }
   static TBytes DataReport(const TBytes& data) { return TKind::TChip::DataReport(data); }
-  // Runs the main thread's queue until `done` holds.
-  template <typename TDone>
-  bool PumpUntil(TDone done) {
-    const auto deadline = std::chrono::steady_clock::now() + kGenerous;
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      TMainThread::Instance().WaitAndProcess(std::chrono::milliseconds(50));
-    }
-    return true;
-  }
 
   TFakePlatform platform;
   hid::TScopedPlatform scoped{platform};
@@ -117,7 +108,7 @@ TYPED_TEST(DeviceTest, OpenStreamsChunksToTheMainThreadUntilClose) {
 
   iface->PushInput(this->DataReport({0xAB, 0xCD, 0x23}));
   iface->PushInput(this->DataReport({0x4C, 0x31}));
-  ASSERT_TRUE(this->PumpUntil([&] { return this->received.size() == 5; }));
+  ASSERT_TRUE(test::PumpUntil([&] { return this->received.size() == 5; }));
   EXPECT_EQ(this->received, (TBytes{0xAB, 0xCD, 0x23, 0x4C, 0x31}));
 
   device->Close();
@@ -205,7 +196,7 @@ TYPED_TEST(DeviceTest, AHandlerErrorEndsTheThreadButTheDeviceStaysOpen) {
   this->onChunk = [] { throw std::runtime_error("handler failed"); };
   ASSERT_TRUE(device->Open(this->Listed(*device)));
   iface->PushInput(this->DataReport({0x01}));
-  ASSERT_TRUE(this->PumpUntil([&] { return !this->received.empty(); }));
+  ASSERT_TRUE(test::PumpUntil([&] { return !this->received.empty(); }));
   EXPECT_TRUE(device->Opened);
 
   // Nobody reads any more. (Waiting for something that must not happen needs a bound: many read
@@ -224,7 +215,7 @@ TYPED_TEST(DeviceTest, AHandlerMayCloseTheDevice) {
   this->onChunk = [&] { device->Close(); };
   ASSERT_TRUE(device->Open(this->Listed(*device)));
   iface->PushInput(this->DataReport({0x07}));
-  ASSERT_TRUE(this->PumpUntil([&] { return !device->Opened; }));
+  ASSERT_TRUE(test::PumpUntil([&] { return !device->Opened; }));
   EXPECT_EQ(this->events, (std::vector<std::string>{"opened", "read", "closed"}));
   EXPECT_EQ(device->ReadThread, nullptr);
   EXPECT_EQ(iface->OpenHandles(), 0);
@@ -232,7 +223,7 @@ TYPED_TEST(DeviceTest, AHandlerMayCloseTheDevice) {
   this->onChunk = nullptr;
   ASSERT_TRUE(device->Open(this->Listed(*device)));
   iface->PushInput(this->DataReport({0x08}));
-  ASSERT_TRUE(this->PumpUntil([&] { return this->received.size() == 2; }));
+  ASSERT_TRUE(test::PumpUntil([&] { return this->received.size() == 2; }));
 }
 
 TYPED_TEST(DeviceTest, DestroyingAnOpenDeviceClosesIt) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/PumpUntil.h"
 #include "devices/MainThread.h"
 #include "devices/uEnumerator.h"
 #include "selector/frmDeviceSelect.h"
@@ -70,11 +71,6 @@ class SelectorTest : public ::testing::Test {
     identity.PID = pid;
     identity.HardwareId = hardwareId;
     return bus.Plug(std::make_shared<sim::TGenericHidInterface>(identity, featureLength));
-  }
-  // Runs the main thread's work until `done` holds, within a generous time.
-  static void PumpUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!done() && std::chrono::steady_clock::now() < deadline) TMainThread::Instance().WaitAndProcess(50ms);
   }
   // Delivers the plug-and-play notifications posted so far.
   static void Deliver() { TMainThread::Instance().ProcessPending(); }
@@ -369,7 +365,7 @@ TEST_F(SelectorTest, HandlersAreTakenWhenTheDeviceIsCreated) {
 
   const std::string meter = "\xAB\xCD\x23";
   bridge.Line->toHost.Send(reinterpret_cast<const std::uint8_t*>(meter.data()), meter.size(), 9600);
-  PumpUntil([&] { return received.size() >= meter.size(); });
+  ASSERT_TRUE(test::PumpUntil([&] { return received.size() >= meter.size(); }));
   EXPECT_EQ(received, meter);
 
   selector.Close();
