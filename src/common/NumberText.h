@@ -5,6 +5,7 @@
 // follow the process locale and are never used for this.
 #pragma once
 
+#include <charconv>
 #include <optional>
 #include <string_view>
 
@@ -18,5 +19,15 @@ std::optional<double> TryReadNumber(std::string_view text, std::string_view deci
 
 // As TryReadNumber, with 0 for text that does not read as a number.
 double ReadNumberOrZero(std::string_view text, std::string_view decimalSeparator);
+
+// Reads the whole of `text` as a decimal integer of type Int: an optional "-" (for signed types)
+// and digits, nothing else, within the type's range. No blanks, no "+", no exponent.
+template <typename Int>
+std::optional<Int> TryReadInteger(std::string_view text) {
+  Int n{};
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (ec != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+  return n;
+}
 
 }  // namespace qm

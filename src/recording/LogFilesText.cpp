@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "common/NumberText.h"
 #include "recording/LogFiles.h"
 #include "recording/LogFilesInternal.h"
 
@@ -95,13 +96,6 @@ std::vector<std::string> Tokens(std::string_view line, std::size_t limit) {
   return tokens;
 }
 
-std::optional<std::int32_t> ReadRecordNumber(std::string_view token) {
-  std::int32_t n = 0;
-  auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), n);
-  if (ec != std::errc{} || end != token.data() + token.size()) return std::nullopt;
-  return n;
-}
-
 // Cuts `bytes` into lines ending at CR, LF or CR LF, handing each to `onLine` until it returns false.
 template <typename OnLine>
 void ForEachLine(std::string_view bytes, OnLine onLine) {
@@ -160,7 +154,7 @@ TLogParseResult ParseTextLog(std::string_view bytes, TReadingLog& log) {
       result.Error = "line " + std::to_string(lineNo) + ": more than nine fields";
       return false;
     }
-    auto no = ReadRecordNumber(tokens[0]);
+    auto no = TryReadInteger<std::int32_t>(tokens[0]);
     if (!no) {
       result.Error = "line " + std::to_string(lineNo) + ": the record number is not an integer";
       return false;

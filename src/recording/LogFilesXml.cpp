@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/NumberText.h"
 #include "recording/LogFiles.h"
 #include "recording/LogFilesInternal.h"
 
@@ -77,14 +78,6 @@ bool AsciiIEquals(std::string_view a, std::string_view b) {
   });
 }
 
-template <typename Int>
-std::optional<Int> ReadWhole(std::string_view s) {
-  Int n{};
-  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), n);
-  if (ec != std::errc{} || end != s.data() + s.size()) return std::nullopt;
-  return n;
-}
-
 // The encoding to parse with: Latin-1 unless the file says otherwise.
 pugi::xml_encoding SourceEncoding(std::string_view bytes) {
   auto starts = [&](std::string_view prefix) { return bytes.substr(0, prefix.size()) == prefix; };
@@ -142,7 +135,7 @@ std::vector<std::pair<std::uint32_t, std::uint8_t>> ReadChangeLog(std::string_vi
     i = text.find_first_not_of(" \t\r\n", i);
     if (i == std::string_view::npos) break;
     std::size_t end = std::min(text.find_first_of(" \t\r\n", i), text.size());
-    auto n = ReadWhole<std::uint32_t>(text.substr(i, end - i));
+    auto n = TryReadInteger<std::uint32_t>(text.substr(i, end - i));
     if (!n) return {};
     numbers.push_back(*n);
     i = end;
@@ -284,14 +277,14 @@ TLogParseResult logfiles::ParseXmlLogInPlace(std::string& bytes, TReadingLog& lo
     std::size_t hint = 0;
     for (pugi::xml_attribute attr : row.attributes()) {
       if (kRowStateAttr == attr.name()) {
-        if (auto s = ReadWhole<std::uint8_t>(attr.value())) state = *s;
+        if (auto s = TryReadInteger<std::uint8_t>(attr.value())) state = *s;
         continue;
       }
       std::size_t k = FieldOf(attr.name(), names, hint);
       if (k == kLogFieldCount) continue;  // another field's value, or an attribute we do not know
       hint = k + 1;
       if (k == 0) {
-        auto no = ReadWhole<std::int32_t>(attr.value());
+        auto no = TryReadInteger<std::int32_t>(attr.value());
         if (!no) return {"row " + std::to_string(rowNumber) + ": ANo is not an integer"};
         r.ANo = *no;
       } else {

@@ -6,6 +6,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "common/NumberText.h"
+
 namespace qm {
 
 TChartControl::TChartControl(IChart& chart, std::int32_t range) : chart_(chart) {
@@ -145,20 +147,8 @@ bool ChartEditAcceptsKey(char key) { return (key >= '0' && key <= '9') || key ==
 namespace {
 // A whole number: an optional sign and decimal digits, nothing else, within 32 bits.
 std::optional<std::int32_t> TryReadWholeNumber(std::string_view text) {
-  bool negative = false;
-  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
-    return std::nullopt;
-  std::int64_t magnitude = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), magnitude);
-  if (ec != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-  const std::int64_t value = negative ? -magnitude : magnitude;
-  if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
-    return std::nullopt;
-  return static_cast<std::int32_t>(value);
+  if (text.starts_with('+') && !text.starts_with("+-")) text.remove_prefix(1);
+  return TryReadInteger<std::int32_t>(text);
 }
 }  // namespace
 
