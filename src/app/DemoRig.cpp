@@ -22,7 +22,8 @@ std::optional<std::vector<TBridgeModel>> TDemoRig::ParseModels(std::string_view 
   return models;
 }
 
-TDemoRig::TDemoRig(const std::vector<TBridgeModel>& models, std::uint32_t framePeriodMs) {
+TDemoRig::TDemoRig(const std::vector<TBridgeModel>& models, std::uint32_t framePeriodMs,
+                   std::optional<std::vector<std::uint8_t>> capture) {
   std::uint64_t seed = 1;
   for (TBridgeModel model : models) {
     TMeterSlot slot;
@@ -35,16 +36,19 @@ TDemoRig::TDemoRig(const std::vector<TBridgeModel>& models, std::uint32_t frameP
     slot.runner->Start();
     meters_.push_back(std::move(slot));
   }
+  if (capture) {
+    captureBridge_ = bus_.PlugBridge(bmCP2110);
+    player_ = std::make_unique<sim::TCapturePlayer>(std::move(*capture), *captureBridge_.Line, framePeriodMs,
+                                                    [bridge = captureBridge_.Bridge] { return bridge->UartEnabled(); });
+    player_->Start();
+  }
   hid::InstallPlatform(&bus_);
 }
 
 TDemoRig::~TDemoRig() {
   for (auto& slot : meters_) slot.runner->Stop();
+  if (player_) player_->Stop();
   hid::InstallPlatform(nullptr);
-}
-
-bool TDemoRig::Unplug(std::size_t index) {
-  return index < meters_.size() && bus_.Unplug(meters_[index].bridge.Id);
 }
 
 }  // namespace qm

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "devices/HIDGlobal.h"
+#include "sim/Capture.h"
 #include "sim/SimHidBus.h"
 #include "sim/SimMeter.h"
 #include "sim/SimMeterRunner.h"
@@ -20,17 +21,16 @@ class TDemoRig {
   // "cp2110", "ch9329,cp2110", ...; nullopt for an unknown model name.
   static std::optional<std::vector<TBridgeModel>> ParseModels(std::string_view list);
 
-  // Plugs the bridges, starts the meters and installs the bus as the platform.
-  TDemoRig(const std::vector<TBridgeModel>& models, std::uint32_t framePeriodMs = 500);
+  // Plugs the bridges, starts the meters and installs the bus as the platform. With a capture,
+  // one more CP2110 bridge plays it as its meter had sent it.
+  TDemoRig(const std::vector<TBridgeModel>& models, std::uint32_t framePeriodMs = 500,
+           std::optional<std::vector<std::uint8_t>> capture = std::nullopt);
   // Stops the meters and restores the native platform.
   ~TDemoRig();
   TDemoRig(const TDemoRig&) = delete;
   TDemoRig& operator=(const TDemoRig&) = delete;
 
   sim::TSimHidBus& Bus() { return bus_; }
-  std::size_t Count() const { return meters_.size(); }
-  // Pulls bridge `index` out (as a user unplugging the cable).
-  bool Unplug(std::size_t index);
 
  private:
   struct TMeterSlot {
@@ -40,6 +40,8 @@ class TDemoRig {
   };
   sim::TSimHidBus bus_;
   std::vector<TMeterSlot> meters_;
+  sim::TPluggedBridge captureBridge_;
+  std::unique_ptr<sim::TCapturePlayer> player_;
 };
 
 }  // namespace qm

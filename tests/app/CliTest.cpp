@@ -83,6 +83,21 @@ TEST_F(CliTest, ReplayDecodesEveryFrameOfACaptureAndLogsIt) {
   }
 }
 
+TEST_F(CliTest, ACaptureReplaysAsADeviceThroughTheWholeStack) {
+  sim::TSimMeter meter;
+  ASSERT_TRUE(sim::WriteCaptureFile(Path("capture.bin"), meter, 4000));
+  std::vector<std::string> sent;
+  for (const auto& s : meter.Sent()) sent.push_back(s.frame.screen.main);
+  ASSERT_GE(sent.size(), 5u);
+
+  auto r = RunCliArgs({"monitor", "--capture", Path("capture.bin"), "--count", "5", "--period", "150"});
+  EXPECT_EQ(r.code, 0) << r.out;
+  auto live = LinesStartingWith(r.out, "live");
+  ASSERT_EQ(live.size(), 5u) << r.out;
+  for (std::size_t i = 0; i < live.size(); ++i)
+    EXPECT_NE(live[i].find("main[" + sent[i] + "]"), std::string::npos) << live[i];
+}
+
 TEST_F(CliTest, ConvertRoundTripsTextThroughTheDataPacket) {
   sim::TSimMeter meter;
   ASSERT_TRUE(sim::WriteCaptureFile(Path("capture.bin"), meter, 3000));

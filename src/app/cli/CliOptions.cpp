@@ -26,6 +26,7 @@ const char* CliUsage() {
          "  --demo[=MODELS]     simulated bridges with a simulated meter behind each; MODELS is a\n"
          "                      comma list of cp2110 and ch9329 (default cp2110)\n"
          "  --device PATH       open this bridge (as `list` shows it) instead of asking\n"
+         "  --capture FILE      a simulated CP2110 bridge plays FILE (raw meter bytes) at 9600 baud\n"
          "  --count N           stop after N readings\n"
          "  --seconds N         stop after N seconds\n"
          "  --send CODE         send a command code (decimal or 0x..) after connecting; repeatable\n"
@@ -104,6 +105,9 @@ std::optional<TCliOptions> ParseCli(int argc, char** argv, std::string& error) {
         return std::nullopt;
       }
       o.send.push_back(static_cast<std::uint8_t>(code));
+    } else if (arg == "--capture") {
+      if (!value(text)) return std::nullopt;
+      o.capture = text;
     } else if (arg == "--device") {
       if (!value(text)) return std::nullopt;
       o.device = text;

@@ -14,6 +14,7 @@ struct TCliOptions {
   std::optional<std::string> demo;  // --demo[=MODELS]: "cp2110" when given bare
   std::optional<long> count;        // --count N
   std::optional<std::string> device;
+  std::optional<std::string> capture;  // --capture FILE: a simulated bridge plays this capture
   std::vector<std::uint8_t> send;   // --send CODE (repeatable)
   bool interactive = false;
   bool yes = false;

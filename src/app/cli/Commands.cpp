@@ -170,14 +170,29 @@ class TTerminalChooser : public IDeviceChooser {
   std::FILE* out_;
 };
 
+std::optional<std::vector<std::uint8_t>> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 std::unique_ptr<TDemoRig> MakeDemo(const TCliOptions& o, std::string& error) {
-  if (!o.demo) return nullptr;
-  auto models = TDemoRig::ParseModels(*o.demo);
-  if (!models) {
-    error = "--demo takes a comma list of cp2110 and ch9329";
+  if (!o.demo && !o.capture) return nullptr;
+  std::vector<TBridgeModel> models;
+  if (o.demo) {
+    auto parsed = TDemoRig::ParseModels(*o.demo);
+    if (!parsed) {
+      error = "--demo takes a comma list of cp2110 and ch9329";
+      return nullptr;
+    }
+    models = *parsed;
+  }
+  std::optional<std::vector<std::uint8_t>> capture;
+  if (o.capture && !(capture = ReadBytes(*o.capture))) {
+    error = "cannot read " + *o.capture;
     return nullptr;
   }
-  return std::make_unique<TDemoRig>(*models, o.periodMs);
+  return std::make_unique<TDemoRig>(models, o.periodMs, std::move(capture));
 }
 
 int RunList(const TCliOptions& o, std::FILE* out) {
@@ -306,12 +321,12 @@ int RunReplay(const TCliOptions& o, std::FILE* out) {
     std::fprintf(stderr, "qm7310p-cli: replay takes one capture file\n%s", CliUsage());
     return 2;
   }
-  std::ifstream in(o.files[0], std::ios::binary);
-  if (!in) {
+  auto read = ReadBytes(o.files[0]);
+  if (!read) {
     std::fprintf(stderr, "qm7310p-cli: cannot read %s\n", o.files[0].c_str());
     return 1;
   }
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::vector<std::uint8_t>& bytes = *read;
   TTerminalPrompt prompt(out, true);
   TMeterSession session(prompt, {LocaleDecimalSeparator(o), ":", SystemLocalTime});
   std::string error;
