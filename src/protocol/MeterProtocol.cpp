@@ -455,9 +455,9 @@ bool TMeterProtocol::btnExportDataClick() {
 void TMeterProtocol::btnPauseClick(bool pressed) {
   SetLogMode(pressed);
   if (!pressed) {
-    view_->SetVisible(TLcdControl::pnlLoadLog, false);
-    view_->SetVisible(TLcdControl::Panel3, false);
-    view_->SetVisible(TLcdControl::Panel7, false);
+    view_->SetVisible(pnlLoadLog, false);
+    view_->SetVisible(Panel3, false);
+    view_->SetVisible(Panel7, false);
   }
   view_->SetPauseButton(pressed, false, pressed ? "Log Data Mode Disabled" : "Log Data Mode Enabled");
 }
