@@ -13,7 +13,8 @@ TMeterSession::TMeterSession(IPrompt& prompt, TSessionSettings settings)
       chart_(kChartSeries),
       chartControl_(chart_, kDefaultChartRange),
       recorder_(log_, &chartControl_, settings_.DecimalSeparator, settings_.TimeSeparator, settings_.Clock),
-      comparator_(settings_.DecimalSeparator) {
+      comparator_(settings_.DecimalSeparator),
+      watchdog_(settings_.WatchdogInterval) {
   protocol_.SetRecorder(this);
   protocol_.SetPrompt(&prompt_);
   protocol_.SetWatchdog(&watchdog_);
@@ -47,6 +48,20 @@ void TMeterSession::ReceiveData(const std::uint8_t* data, std::int32_t size) {
   if (auto kind = std::exchange(decoded_, std::nullopt)) OnReadingDecoded.Raise(*kind);
 }
 
+bool TMeterSession::btnConnectClick(const std::function<bool(TDeviceSelector&)>& open) {
+  if (!selector_) {
+    prompt_.Information(kNoDeviceMessage);
+    return false;
+  }
+  if (selector_->IsOpen()) {
+    selector_->Close();
+    return false;
+  }
+  if (open ? open(*selector_) : selector_->Open()) return true;
+  prompt_.Information(kNoDeviceMessage);
+  return false;
+}
+
 void TMeterSession::CP21041Connect() {
   watchdog_.Start();
   OnConnected.Raise();
@@ -68,11 +83,9 @@ bool TMeterSession::CheckWatchdog(TLinkWatchdog::Clock::time_point now) {
 void TMeterSession::timerIntervalTimer() { recorder_.timerIntervalTimer(protocol_.Reading(), protocol_.LogMode()); }
 
 void TMeterSession::AppendReading(const MeterReading& reading, bool NoTime) {
-  std::size_t before = log_.Count();
   recorder_.AppendReading(reading, NoTime);
   // Only memory records come with NoTime; live readings are reported by CheckLimits.
   if (NoTime) decoded_ = TReadingKind::Memory;
-  if (log_.Count() != before) OnRecordAppended.Raise(NoTime);
 }
 
 void TMeterSession::TrackValueRange(double v) { qm::TrackValueRange(chartControl_, v); }

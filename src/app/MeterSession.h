@@ -4,7 +4,9 @@
 // add only their screen and their loop.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -27,6 +29,7 @@ struct TSessionSettings {
   std::string DecimalSeparator = ".";  // LocaleDecimalSeparator
   std::string TimeSeparator = ":";     // the regional time separator of the log's time stamps
   TClock Clock = SystemLocalTime;
+  std::chrono::milliseconds WatchdogInterval = TLinkWatchdog::kInterval;  // shorter in tests
 };
 
 class TMeterSession : private IMeterRecorder, private ICommandWriter {
@@ -43,6 +46,12 @@ class TMeterSession : private IMeterRecorder, private ICommandWriter {
   // command panel, and the protocol's commands out through it. The selector must outlive the
   // session or be unbound first (nullptr).
   void BindSelector(TDeviceSelector* selector);
+
+  // The connection button: closes an open link and returns false; otherwise opens one through
+  // `open` (the selector's Open when empty) and returns true, or reports kNoDeviceMessage and
+  // returns false when none opened (no bridge, a cancelled choice, a failed open).
+  bool btnConnectClick(const std::function<bool(TDeviceSelector&)>& open = {});
+  bool IsOpen() const override;
 
   // The link opened / closed (the selector's OnOpened / OnClosed; also raised on to the front end).
   void CP21041Connect();
@@ -69,13 +78,12 @@ class TMeterSession : private IMeterRecorder, private ICommandWriter {
 
   enum class TReadingKind : std::uint8_t { Live, Memory };
   // Raised once the whole frame of a live reading (decoded and judged; not in log mode) or of a
-  // memory record is decoded, annunciators included.
-  TEvent<TReadingKind> OnReadingDecoded;
-  // Raised for every record appended to the log (live, sampled or from the meter's memory).
-  TEvent<bool /*NoTime*/> OnRecordAppended;
+  // memory record is decoded, annunciators included. Appended, cleared and loaded log rows are
+  // the log's own events (Log().OnAppended, OnReset, OnCurrentRowChanged).
+  TMulticastEvent<TReadingKind> OnReadingDecoded;
   // The link opened / closed.
-  TEvent<> OnConnected;
-  TEvent<> OnDisconnected;
+  TMulticastEvent<> OnConnected;
+  TMulticastEvent<> OnDisconnected;
 
   static constexpr const char* kWatchdogMessage =
       "USB interface cable is not connected properly, please check and re-try.";
@@ -89,7 +97,6 @@ class TMeterSession : private IMeterRecorder, private ICommandWriter {
   void CheckLimits(double v) override;
   bool IsSamplingTimerEnabled() const override;
   // ICommandWriter
-  bool IsOpen() const override;
   bool Write(const std::uint8_t* Data, std::int32_t Length) override;
 
   IPrompt& prompt_;

@@ -148,17 +148,17 @@ std::string SaveLogFileName(std::string_view fileName) {
   return name;
 }
 
-void SaveLogFile(TReadingLog& table, const std::string& fileName, IPrompt& prompt) {
+bool SaveLogFile(TReadingLog& table, const std::string& fileName, IPrompt& prompt) {
   std::string name = SaveLogFileName(fileName);
   if (LogFileExtension(name) == ".xml") {
     try {
       WriteFileReplacing(name, [&](logfiles::TOutput& out) { logfiles::WriteXmlLog(table, out); });
     } catch (const std::exception& e) {
       prompt.ErrorReport(e.what());
-      return;
+      return false;
     }
     prompt.Message(SavedMessage(name));
-    return;
+    return true;
   }
   bool saved = true;
   try {
@@ -168,11 +168,13 @@ void SaveLogFile(TReadingLog& table, const std::string& fileName, IPrompt& promp
   }
   if (!table.Empty()) table.SetCurrentRow(table.Count() - 1);  // the writer walked the log to its end
   prompt.Information(saved ? SavedMessage(name) : "Could not save table to specified file: " + name);
+  return saved;
 }
 
-void LoadLogFile(const std::string& fileName, TReadingLog& table, bool ClearFirst, IPrompt& prompt) {
+bool LoadLogFile(const std::string& fileName, TReadingLog& table, bool ClearFirst, IPrompt& prompt) {
   bool loaded = false;
   try {
+    TReadingLog::TUpdate batch(table);
     if (auto bytes = ReadWholeFile(fileName)) {
       if (LogFileExtension(fileName) == ".xml") {
         loaded = logfiles::ParseXmlLogInPlace(*bytes, table).Ok();
@@ -185,15 +187,19 @@ void LoadLogFile(const std::string& fileName, TReadingLog& table, bool ClearFirs
     loaded = false;
   }
   if (!loaded) prompt.Information(std::string(kLoadLogFailed));
+  return loaded;
 }
 
-void btnRecordOpenClick(TReadingLog& log, IPrompt& prompt) {
-  if (auto name = prompt.OpenFileName(std::string(kOpenLogFilter))) LoadLogFile(*name, log, false, prompt);
+TFileOutcome btnRecordOpenClick(TReadingLog& log, IPrompt& prompt) {
+  auto name = prompt.OpenFileName(std::string(kOpenLogFilter));
+  if (!name) return TFileOutcome::Cancelled;
+  return LoadLogFile(*name, log, false, prompt) ? TFileOutcome::Done : TFileOutcome::Failed;
 }
 
-void btnRecordSaveClick(TReadingLog& log, IPrompt& prompt) {
-  if (auto name = prompt.SaveFileName(std::string(kSaveLogFilter), std::string(kSaveLogDefaultExt), true))
-    SaveLogFile(log, *name, prompt);
+TFileOutcome btnRecordSaveClick(TReadingLog& log, IPrompt& prompt) {
+  auto name = prompt.SaveFileName(std::string(kSaveLogFilter), std::string(kSaveLogDefaultExt), true);
+  if (!name) return TFileOutcome::Cancelled;
+  return SaveLogFile(log, *name, prompt) ? TFileOutcome::Done : TFileOutcome::Failed;
 }
 
 }  // namespace qm

@@ -3,6 +3,7 @@
 //  - the XML data packet of the log table (".xml").
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -46,14 +47,19 @@ std::string SaveLogFileName(std::string_view fileName);
 // Saves `table` (XML for ".xml", text otherwise) and tells the user how it went. The file is
 // written beside the target and renamed over it once complete, so a failed save leaves any
 // previous file intact. A text save leaves the last record current.
-void SaveLogFile(TReadingLog& table, const std::string& fileName, IPrompt& prompt);
+// True when the file was written.
+bool SaveLogFile(TReadingLog& table, const std::string& fileName, IPrompt& prompt);
 // Loads a file into `table`: XML replaces the table, text appends to it (after emptying it when
 // ClearFirst, once the file was read). Failures are reported with kLoadLogFailed; a failed XML
 // load leaves the table unchanged. Nothing is renumbered or plotted.
-void LoadLogFile(const std::string& fileName, TReadingLog& table, bool ClearFirst, IPrompt& prompt);
+// The table's observers see one OnReset for the whole load. True when the file loaded.
+bool LoadLogFile(const std::string& fileName, TReadingLog& table, bool ClearFirst, IPrompt& prompt);
+
+// What a file button came to.
+enum class TFileOutcome : std::uint8_t { Cancelled, Done, Failed };
 
 // The log toolbar's open and save buttons: the file dialog, then LoadLogFile / SaveLogFile.
-void btnRecordOpenClick(TReadingLog& log, IPrompt& prompt);
-void btnRecordSaveClick(TReadingLog& log, IPrompt& prompt);
+TFileOutcome btnRecordOpenClick(TReadingLog& log, IPrompt& prompt);
+TFileOutcome btnRecordSaveClick(TReadingLog& log, IPrompt& prompt);
 
 }  // namespace qm

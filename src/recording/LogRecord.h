@@ -1,6 +1,7 @@
 // One row of the reading log, shared by the log store, the log files, the grid and the report.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -50,7 +51,11 @@ inline constexpr std::array<std::string_view, kLogFieldCount> kLogColumnTitles =
     "No.", "Time", "Function", "Value", "Unit", "SubValueA", "SubUnitA", "SubValueB", "SubUnitB",
 };
 
-// The part of `text` a log field keeps: its first kLogTextWidth bytes.
-constexpr std::string_view CutLogText(std::string_view text) { return text.substr(0, kLogTextWidth); }
+// A text as the log stores it: at most kLogTextWidth bytes, and nothing from a NUL byte on. A NUL
+// cannot travel through the XML data packet (XML has no way to write it), so the log never holds
+// one: what the grid shows is what a saved file gives back.
+constexpr std::string_view CutLogText(std::string_view text) {
+  return text.substr(0, std::min(kLogTextWidth, text.find('\0')));
+}
 
 }  // namespace qm

@@ -281,11 +281,30 @@ struct TReadingLog::TImpl {
 TReadingLog::TReadingLog() : impl_(std::make_unique<TImpl>()) {}
 TReadingLog::~TReadingLog() = default;
 TReadingLog::TReadingLog(TReadingLog&& other) : impl_(std::make_unique<TImpl>()) { Swap(other); }
-TReadingLog& TReadingLog::operator=(TReadingLog&& other) noexcept {
+TReadingLog& TReadingLog::operator=(TReadingLog&& other) {
   Swap(other);
   return *this;
 }
-void TReadingLog::Swap(TReadingLog& other) noexcept { impl_.swap(other.impl_); }
+void TReadingLog::Swap(TReadingLog& other) {
+  impl_.swap(other.impl_);
+  Changed();
+  other.Changed();
+}
+
+void TReadingLog::Changed() {
+  if (updating_ > 0)
+    changedWhileUpdating_ = true;
+  else
+    OnReset.Raise();
+}
+
+void TReadingLog::EndUpdate() {
+  if (updating_ == 0 || --updating_ > 0) return;
+  if (changedWhileUpdating_) {
+    changedWhileUpdating_ = false;
+    OnReset.Raise();
+  }
+}
 
 std::size_t TReadingLog::Count() const { return impl_->count; }
 
@@ -294,9 +313,18 @@ LogRecord TReadingLog::Record(std::size_t row) const {
   return impl_->Record(row);
 }
 
-void TReadingLog::Append(const LogRecord& record) { impl_->Append(record); }
+void TReadingLog::Append(const LogRecord& record) {
+  impl_->Append(record);
+  if (updating_ > 0)
+    changedWhileUpdating_ = true;
+  else
+    OnAppended.Raise(impl_->count - 1);
+}
 
-void TReadingLog::Clear() { impl_ = std::make_unique<TImpl>(); }
+void TReadingLog::Clear() {
+  impl_ = std::make_unique<TImpl>();
+  Changed();
+}
 
 std::optional<std::size_t> TReadingLog::CurrentRow() const {
   if (impl_->count == 0) return std::nullopt;
@@ -305,7 +333,12 @@ std::optional<std::size_t> TReadingLog::CurrentRow() const {
 
 void TReadingLog::SetCurrentRow(std::size_t row) {
   if (row >= impl_->count) throw std::out_of_range("reading log row out of range");
+  if (impl_->current == row) return;
   impl_->current = row;
+  if (updating_ > 0)
+    changedWhileUpdating_ = true;
+  else
+    OnCurrentRowChanged.Raise(row);
 }
 
 std::uint8_t TReadingLog::RowState(std::size_t row) const {
@@ -323,6 +356,10 @@ void TReadingLog::AppendPacketRow(const LogRecord& record, std::uint8_t rowState
     states.pop_back();
     throw;
   }
+  if (updating_ > 0)
+    changedWhileUpdating_ = true;
+  else
+    OnAppended.Raise(impl_->count - 1);
 }
 
 }  // namespace qm

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+#include "common/Event.h"
 #include "recording/LogRecord.h"
 
 namespace qm {
@@ -22,11 +23,38 @@ class TReadingLog {
 
   TReadingLog();
   ~TReadingLog();
+  // Moving and swapping exchange the records, never the observers: those stay with the object
+  // they subscribed to, which raises OnReset.
   TReadingLog(TReadingLog&& other);
-  TReadingLog& operator=(TReadingLog&& other) noexcept;
+  TReadingLog& operator=(TReadingLog&& other);
   TReadingLog(const TReadingLog&) = delete;
   TReadingLog& operator=(const TReadingLog&) = delete;
-  void Swap(TReadingLog& other) noexcept;
+  void Swap(TReadingLog& other);
+
+  // ---- observers (the grid, the report, the front ends) ----
+  // One record was appended at `row` (the new last row, now also the current row).
+  TMulticastEvent<std::size_t> OnAppended;
+  // The log changed as a whole: cleared, replaced by a loaded packet, or a batch of appends ended.
+  TMulticastEvent<> OnReset;
+  // The current row moved to `row` other than by an append.
+  TMulticastEvent<std::size_t> OnCurrentRowChanged;
+
+  // Between BeginUpdate and EndUpdate (nested as pairs), appends, clears and row moves raise
+  // nothing; the outermost EndUpdate raises OnReset once when anything changed. A file load uses
+  // this so that a million loaded rows reset a view once.
+  void BeginUpdate() { ++updating_; }
+  void EndUpdate();
+  // Raises EndUpdate when it goes out of scope.
+  class TUpdate {
+   public:
+    explicit TUpdate(TReadingLog& log) : log_(log) { log_.BeginUpdate(); }
+    ~TUpdate() { log_.EndUpdate(); }
+    TUpdate(const TUpdate&) = delete;
+    TUpdate& operator=(const TUpdate&) = delete;
+
+   private:
+    TReadingLog& log_;
+  };
 
   std::size_t Count() const;
   bool Empty() const { return Count() == 0; }
@@ -54,8 +82,12 @@ class TReadingLog {
   void AppendPacketRow(const LogRecord& record, std::uint8_t rowState);
 
  private:
+  void Changed();  // OnReset now, or once the update ends
+
   struct TImpl;
   std::unique_ptr<TImpl> impl_;
+  int updating_ = 0;
+  bool changedWhileUpdating_ = false;
 };
 
 }  // namespace qm

@@ -44,7 +44,7 @@ class EndToEnd : public ::testing::TestWithParam<std::string> {
  protected:
   EndToEnd() : session_(prompt_, {GetParam(), ":", [] { return TLocalTime{}; }}), writer_(meter_) {
     session_.Protocol().SetWriter(&writer_);
-    session_.OnReadingDecoded.Set([this](TMeterSession::TReadingKind kind) {
+    session_.OnReadingDecoded.Add([this](TMeterSession::TReadingKind kind) {
       if (kind != TMeterSession::TReadingKind::Live) return;
       const MeterReading& r = session_.Protocol().Reading();
       decoded_.push_back({r.FunMode, r.AuxValue, r.Value, r.SubValue1, r.SubValue2, r.Unit});
@@ -113,7 +113,7 @@ TEST(EndToEndReassembly, NoiseBeforeBackToBackFramesLosesBothAndTheNextFrameStan
   test::ScriptedPrompt prompt;
   TMeterSession session(prompt);
   std::vector<std::string> values;
-  session.OnReadingDecoded.Set([&](TMeterSession::TReadingKind) { values.push_back(session.Protocol().Reading().Value); });
+  session.OnReadingDecoded.Add([&](TMeterSession::TReadingKind) { values.push_back(session.Protocol().Reading().Value); });
 
   auto frame = [](const char* main) {
     sim::TMeterFrame f;

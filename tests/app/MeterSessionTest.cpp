@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "common/ScriptedPrompt.h"
+#include "selector/uDeviceSelector.h"
 #include "sim/SimMeter.h"
 
 namespace qm {
@@ -27,7 +28,7 @@ TEST_F(MeterSessionTest, WatchdogRunsWithTheLinkAndExpiresAfterTenSilentSeconds)
   auto t0 = TLinkWatchdog::Clock::now();
   EXPECT_FALSE(session_.CheckWatchdog(t0 + 1h));  // not connected: never expires
   int disconnects = 0;
-  session_.OnDisconnected.Set([&] { ++disconnects; });
+  session_.OnDisconnected.Add([&] { ++disconnects; });
   session_.CP21041Connect();
   EXPECT_FALSE(session_.CheckWatchdog(TLinkWatchdog::Clock::now() + 9s));
   EXPECT_TRUE(session_.CheckWatchdog(TLinkWatchdog::Clock::now() + 10s));
@@ -49,6 +50,8 @@ TEST_F(MeterSessionTest, WatchdogRunsWithTheLinkAndExpiresAfterTenSilentSeconds)
 }
 
 TEST_F(MeterSessionTest, SamplingTimerFeedsTheLogInsteadOfEachReading) {
+  std::vector<std::size_t> appended;  // what a view of the log hears: sampled rows too
+  session_.Log().OnAppended.Add([&](std::size_t row) { appended.push_back(row); });
   Feed(1000);
   EXPECT_EQ(session_.Log().Count(), 2u);
   session_.Sampling().cbIntervalClick(true);
@@ -57,6 +60,7 @@ TEST_F(MeterSessionTest, SamplingTimerFeedsTheLogInsteadOfEachReading) {
   EXPECT_EQ(session_.Comparator().Caption(), "Pass");  // still judged
   session_.timerIntervalTimer();
   EXPECT_EQ(session_.Log().Count(), 3u);
+  EXPECT_EQ(appended, (std::vector<std::size_t>{0, 1, 2}));
   session_.Protocol().btnPauseClick(true);
   session_.timerIntervalTimer();
   EXPECT_EQ(session_.Log().Count(), 3u);
@@ -72,6 +76,18 @@ TEST_F(MeterSessionTest, ClearingTheLogClearsTheChartAndItsValueRange) {
   EXPECT_EQ(session_.Chart().PointCount(1), 0);
   EXPECT_EQ(session_.ChartControl().MaxValue(), 0.0);
   EXPECT_EQ(session_.ChartControl().MinValue(), 0.0);
+}
+
+TEST_F(MeterSessionTest, ConnectWithoutABridgeSaysSoAndStaysClosed) {
+  EXPECT_FALSE(session_.btnConnectClick());  // no selector bound
+  TDeviceSelector selector;
+  session_.BindSelector(&selector);
+  int opens = 0;
+  EXPECT_FALSE(session_.btnConnectClick([&](TDeviceSelector&) { return ++opens, false; }));
+  EXPECT_EQ(opens, 1);
+  EXPECT_FALSE(session_.IsOpen());
+  EXPECT_EQ(prompt_.Texts("information"), std::vector<std::string>(2, TMeterSession::kNoDeviceMessage));
+  session_.BindSelector(nullptr);
 }
 
 }  // namespace

@@ -85,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {Rec(1, {"a b", "say \"hi\"", "", "ab", "cd", "q\"r", "open to the end"})}},
         TextReadCase{"NullTokenIsText", "h\r\n1\tNULL\tNULL\r\n", true, {Rec(1, {"NULL", "NULL"})}},
         TextReadCase{"LongTokenCut", "h\r\n1\t0123456789abcdefghijKLMNO\r\n", true, {Rec(1, {"0123456789abcdefghij"})}},
-        TextReadCase{"NulIsNoSeparator", "h\r\n1\ta\0b\r\n"s, true, {Rec(1, {"a\0b"s})}},
+        TextReadCase{"NulIsNoSeparatorButEndsTheText", "h\r\n1\ta\0b\tc\r\n"s, true, {Rec(1, {"a", "c"})}},
         TextReadCase{"SignedAndZeroPaddedNumbers", "h\r\n-5\r\n007\r\n", true, {Rec(-5, {}), Rec(7, {})}},
         TextReadCase{
             "NineTokens", "h\r\n9 a b c d e f g h\r\n", true, {Rec(9, {"a", "b", "c", "d", "e", "f", "g", "h"})}},
@@ -154,6 +154,16 @@ TEST(XmlLogTest, WritesTheDataPacket) {
 
   TReadingLog empty;
   EXPECT_EQ(FormatXmlLog(empty), kXmlHead + "<PARAMS/></METADATA><ROWDATA></ROWDATA></DATAPACKET>");
+}
+
+TEST(XmlLogTest, AMeterTextWithANulComesBackAsTheGridShowedIt) {
+  TReadingLog log;
+  log.Append(Rec(1, {std::string("12\0" "34", 5), "PWRP", std::string("\0", 1)}));
+  TReadingLog back;
+  ASSERT_TRUE(ParseXmlLog(FormatXmlLog(log), back).Ok());
+  EXPECT_EQ(Records(back), Records(log));
+  EXPECT_EQ(back.Record(0).ATime, "12");
+  EXPECT_EQ(back.Record(0).AValue, "");
 }
 
 TEST(XmlLogTest, RoundTripKeepsEveryByteNullsAndTheChangeState) {
@@ -402,8 +412,12 @@ TEST_F(LogFileTest, LoadingXmlReplacesTheLogAndTextAppends) {
 
   TReadingLog log;
   for (int i = 1; i <= 500; ++i) log.Append(Rec(i, {}));
-  LoadLogFile(Path("two.XML"), log, false, prompt);
+  int resets = 0, appends = 0;
+  log.OnReset.Add([&] { ++resets; });
+  log.OnAppended.Add([&](std::size_t) { ++appends; });
+  EXPECT_TRUE(LoadLogFile(Path("two.XML"), log, false, prompt));
   EXPECT_EQ(Records(log), Records(source));
+  EXPECT_EQ(resets, 1);
   EXPECT_EQ(log.CurrentRow(), 0u);
 
   LoadLogFile(Path("two.txt"), log, false, prompt);
@@ -412,8 +426,10 @@ TEST_F(LogFileTest, LoadingXmlReplacesTheLogAndTextAppends) {
   EXPECT_EQ(log.Record(5).ANo, 8);
   EXPECT_EQ(log.CurrentRow(), 5u);
 
-  LoadLogFile(Path("two.txt"), log, true, prompt);
+  EXPECT_TRUE(LoadLogFile(Path("two.txt"), log, true, prompt));
   EXPECT_EQ(log.Count(), 2u);
+  EXPECT_EQ(resets, 4);  // one a load, however many rows it brought
+  EXPECT_EQ(appends, 0);
   EXPECT_TRUE(prompt.shown.empty());
 }
 
@@ -424,13 +440,13 @@ TEST_F(LogFileTest, FailedLoadsAreReportedAndKeepWhatTheyMay) {
   TReadingLog log;
   log.Append(Rec(1, {"held"}));
 
-  LoadLogFile(Path("missing.xls"), log, true, prompt);  // nothing read, so nothing cleared
-  LoadLogFile(Path("bad.xml"), log, true, prompt);
-  LoadLogFile(Path("empty.txt"), log, false, prompt);
-  LoadLogFile(dir.string(), log, false, prompt);
+  EXPECT_FALSE(LoadLogFile(Path("missing.xls"), log, true, prompt));  // nothing read, so nothing cleared
+  EXPECT_FALSE(LoadLogFile(Path("bad.xml"), log, true, prompt));
+  EXPECT_FALSE(LoadLogFile(Path("empty.txt"), log, false, prompt));
+  EXPECT_FALSE(LoadLogFile(dir.string(), log, false, prompt));
   EXPECT_EQ(Records(log), std::vector<LogRecord>{Rec(1, {"held"})});
 
-  LoadLogFile(Path("bad.xls"), log, false, prompt);
+  EXPECT_FALSE(LoadLogFile(Path("bad.xls"), log, false, prompt));
   EXPECT_EQ(Records(log), (std::vector<LogRecord>{Rec(1, {"held"}), Rec(1, {"a"})}));
   EXPECT_EQ(prompt.Texts("information"), std::vector<std::string>(5, std::string(kLoadLogFailed)));
 }
@@ -439,14 +455,14 @@ TEST_F(LogFileTest, SavingOverADirectoryOrIntoAMissingOneFails) {
   TReadingLog log;
   log.Append(Rec(1, {}));
   std::filesystem::create_directories(dir / "taken.xls");
-  SaveLogFile(log, Path("taken.xls"), prompt);
-  SaveLogFile(log, Path("nowhere/log.txt"), prompt);
+  EXPECT_FALSE(SaveLogFile(log, Path("taken.xls"), prompt));
+  EXPECT_FALSE(SaveLogFile(log, Path("nowhere/log.txt"), prompt));
   EXPECT_EQ(prompt.Texts("information"),
             (std::vector<std::string>{"Could not save table to specified file: " + Path("taken.xls"),
                                       "Could not save table to specified file: " + Path("nowhere/log.txt")}));
 
   std::filesystem::create_directories(dir / "taken.xml");
-  SaveLogFile(log, Path("taken.xml"), prompt);
+  EXPECT_FALSE(SaveLogFile(log, Path("taken.xml"), prompt));
   ASSERT_EQ(prompt.Texts("error").size(), 1u);
   EXPECT_NE(prompt.Texts("error")[0].find(Path("taken.xml")), std::string::npos);
   EXPECT_TRUE(prompt.Texts("message").empty());
@@ -491,7 +507,7 @@ TEST_F(LogFileTest, AFailedSaveLeavesThePreviousFileIntact) {
   EXPECT_EQ(prompt.Texts("error").size(), 1u);
   EXPECT_EQ(Entries(), (std::vector<std::string>{"log.xls", "log.xml"}));
 
-  SaveLogFile(log, Path("log.xls"), prompt);
+  EXPECT_TRUE(SaveLogFile(log, Path("log.xls"), prompt));
   EXPECT_EQ(Contents(Path("log.xls")), FormatTextLog(log));
 }
 
@@ -499,11 +515,11 @@ TEST_F(LogFileTest, ToolbarButtonsAskForTheFileThenSaveOrLoad) {
   TReadingLog log;
   log.Append(Rec(1, {"x"}));
   prompt.fileAnswers = {Path("saved.xml"), std::nullopt, Path("saved.xml"), std::nullopt};
-  btnRecordSaveClick(log, prompt);
-  btnRecordSaveClick(log, prompt);  // cancelled
+  EXPECT_EQ(btnRecordSaveClick(log, prompt), TFileOutcome::Done);
+  EXPECT_EQ(btnRecordSaveClick(log, prompt), TFileOutcome::Cancelled);
   log.Append(Rec(2, {}));
-  btnRecordOpenClick(log, prompt);
-  btnRecordOpenClick(log, prompt);  // cancelled
+  EXPECT_EQ(btnRecordOpenClick(log, prompt), TFileOutcome::Done);
+  EXPECT_EQ(btnRecordOpenClick(log, prompt), TFileOutcome::Cancelled);
   EXPECT_EQ(Records(log), std::vector<LogRecord>{Rec(1, {"x"})});
 
   EXPECT_EQ(prompt.Texts("save"), std::vector<std::string>(2, std::string(kSaveLogFilter)));

@@ -28,7 +28,8 @@ TEST_P(OddTextTest, EveryFieldGivesBackTheStoredBytes) {
   log.Append(Rec(std::numeric_limits<std::int32_t>::max(), {text}));  // same texts again: interned path
   log.Append(r);
 
-  const std::string stored = text.substr(0, kLogTextWidth);
+  // Cut at 20 bytes and at a NUL, which no log file could carry.
+  const std::string stored(CutLogText(text));
   LogRecord expected = Rec(r.ANo, {stored, stored, stored, stored, stored, stored, stored, stored});
   EXPECT_EQ(log.Record(0), expected);
   EXPECT_EQ(log.Record(1), Rec(std::numeric_limits<std::int32_t>::max(), {stored}));
@@ -81,7 +82,7 @@ TEST(LogStoreTest, LongMixedStreamReadsBackExactly) {
     r.AUnit = i >= 10000 && i < 30000 ? "u" + std::to_string(i) : pick({"kW", "kVA", "%"});
     r.ASubValue1 = pick({"230,1", " OL ", "", "-0.001"});
     if (rng() % 3 != 0) r.ASubUnit1 = "V";
-    r.ASubValue2 = std::string(rng() % 21, static_cast<char>(rng()));
+    r.ASubValue2 = std::string(rng() % 21, static_cast<char>(rng() % 255 + 1));  // no NUL: it ends a text
     r.ASubUnit2 = pick({"A", "Hz"});
     expected.push_back(r);
     log.Append(r);
@@ -141,6 +142,57 @@ TEST(LogStoreTest, MovingAndSwappingCarryTheRecords) {
   TReadingLog c(std::move(b));
   EXPECT_EQ(Records(c), std::vector<LogRecord>{Rec(1, {"x"})});
   EXPECT_TRUE(b.Empty());
+}
+
+TEST(LogStoreTest, ANulEndsAStoredText) {
+  EXPECT_EQ(CutLogText("12\0" "34"s), "12");
+  EXPECT_EQ(CutLogText("\0"s), "");
+  EXPECT_EQ(CutLogText("123456789012345678901\0"s), "12345678901234567890");
+}
+
+// What a view of the log (the grid) relies on: every change is announced once, and a batch once.
+class LogObserverTest : public ::testing::Test {
+ protected:
+  LogObserverTest() {
+    log_.OnAppended.Add([this](std::size_t row) { events_.push_back("append " + std::to_string(row)); });
+    log_.OnReset.Add([this] { events_.push_back("reset"); });
+    log_.OnCurrentRowChanged.Add([this](std::size_t row) { events_.push_back("row " + std::to_string(row)); });
+  }
+  TReadingLog log_;
+  std::vector<std::string> events_;
+};
+
+TEST_F(LogObserverTest, AppendsRowMovesAndClearsAreAnnounced) {
+  log_.AppendPacketRow(Rec(1, {"a"}), 0);
+  log_.Append(Rec(2, {"b"}));
+  log_.SetCurrentRow(0);
+  log_.SetCurrentRow(0);  // no move, no event
+  log_.Clear();
+  EXPECT_EQ(events_, (std::vector<std::string>{"append 0", "append 1", "row 0", "reset"}));
+}
+
+TEST_F(LogObserverTest, ABatchResetsOnceAndAnEmptyBatchNotAtAll) {
+  {
+    TReadingLog::TUpdate outer(log_);
+    TReadingLog::TUpdate inner(log_);
+    for (int i = 0; i < 1000; ++i) log_.Append(Rec(i, {"x"}));
+    log_.SetCurrentRow(3);
+  }
+  { TReadingLog::TUpdate nothing(log_); }
+  EXPECT_EQ(events_, std::vector<std::string>{"reset"});
+}
+
+TEST_F(LogObserverTest, SwappingKeepsTheObserversWithTheirLog) {
+  TReadingLog other;
+  int otherResets = 0;
+  other.OnReset.Add([&] { ++otherResets; });
+  other.Append(Rec(7, {"z"}));
+  log_.Swap(other);
+  EXPECT_EQ(events_, std::vector<std::string>{"reset"});
+  EXPECT_EQ(otherResets, 1);
+  log_.Append(Rec(8, {"y"}));  // still ours
+  EXPECT_EQ(events_.back(), "append 1");
+  EXPECT_EQ(otherResets, 1);
 }
 
 }  // namespace

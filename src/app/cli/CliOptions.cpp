@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "protocol/CommandTable.h"
+
 namespace qm::cli {
 
 namespace {
@@ -29,9 +31,9 @@ const char* CliUsage() {
          "  --capture FILE      a simulated CP2110 bridge plays FILE (raw meter bytes) at 9600 baud\n"
          "  --count N           stop after N readings\n"
          "  --seconds N         stop after N seconds\n"
-         "  --send CODE         send a command code (decimal or 0x..) after connecting; repeatable\n"
+         "  --send CODE         send a command (code, 0x.., or name: Hold, btnCmdUp) after connecting; repeatable\n"
          "  --export            download the meter's memory (asks; --yes answers)\n"
-         "  --interactive       read commands from standard input: a code, 'export', 'pause', 'quit'\n"
+         "  --interactive       read commands from standard input: a code or name, 'export', 'pause', 'quit'\n"
          "  --log FILE          save the log to FILE at the end (.xls/.txt text, .xml data packet)\n"
          "  --interval S        log one record every S seconds instead of one per reading\n"
          "  --limits LOW,HIGH   judge each live reading against the limits (Pass/Fail)\n"
@@ -95,16 +97,12 @@ std::optional<TCliOptions> ParseCli(int argc, char** argv, std::string& error) {
       o.periodMs = static_cast<std::uint32_t>(n);
     } else if (arg == "--send") {
       if (!value(text)) return std::nullopt;
-      long code = 0;
-      bool ok = text.starts_with("0x") || text.starts_with("0X")
-                    ? std::from_chars(text.data() + 2, text.data() + text.size(), code, 16).ptr ==
-                          text.data() + text.size()
-                    : ParseLong(text, code);
-      if (!ok || code < 0 || code > 255) {
-        error = "--send takes a code from 0 to 255: " + text;
+      auto code = CommandCodeFromText(text);
+      if (!code) {
+        error = "--send takes a code from 0 to 255 or a command name (Hold, btnCmdUp, miFreqMode50): " + text;
         return std::nullopt;
       }
-      o.send.push_back(static_cast<std::uint8_t>(code));
+      o.send.push_back(*code);
     } else if (arg == "--capture") {
       if (!value(text)) return std::nullopt;
       o.capture = text;

@@ -1,6 +1,5 @@
 #include "app/cli/Commands.h"
 
-#include <iconv.h>
 #include <langinfo.h>
 #include <poll.h>
 #include <unistd.h>
@@ -22,7 +21,9 @@
 #include "app/ReadingText.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/TerminalPrompt.h"
+#include "common/CodePage.h"
 #include "devices/MainThread.h"
+#include "protocol/CommandTable.h"
 #include "devices/uEnumerator.h"
 #include "recording/LogFiles.h"
 #include "selector/frmDeviceSelect.h"
@@ -35,35 +36,18 @@ namespace {
 std::atomic<bool> gInterrupted{false};
 extern "C" void OnSignal(int) { gInterrupted = true; }
 
-// Meter texts are bytes in the meter's code page (the phase-angle unit is GBK 0xA1 0xA3); a UTF-8
-// terminal gets them converted, any other gets the bytes.
+// Meter texts are bytes in the meter's code page: a UTF-8 terminal gets them converted, any other
+// gets the bytes.
 class TDisplayConverter {
  public:
   TDisplayConverter() {
     const char* codeset = nl_langinfo(CODESET);
-    if (codeset && std::strcmp(codeset, "UTF-8") == 0) cd_ = iconv_open("UTF-8", "CP936");
+    utf8_ = codeset && std::strcmp(codeset, "UTF-8") == 0;
   }
-  ~TDisplayConverter() {
-    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
-  }
-  TDisplayConverter(const TDisplayConverter&) = delete;
-  TDisplayConverter& operator=(const TDisplayConverter&) = delete;
-
-  std::string operator()(const std::string& bytes) const {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) return bytes;
-    std::string out(bytes.size() * 4 + 4, '\0');
-    char* in = const_cast<char*>(bytes.data());
-    std::size_t inLeft = bytes.size();
-    char* o = out.data();
-    std::size_t outLeft = out.size();
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    if (iconv(cd_, &in, &inLeft, &o, &outLeft) == static_cast<std::size_t>(-1)) return bytes;
-    out.resize(out.size() - outLeft);
-    return out;
-  }
+  std::string operator()(const std::string& bytes) const { return utf8_ ? MeterTextToUtf8(bytes) : bytes; }
 
  private:
-  iconv_t cd_ = reinterpret_cast<iconv_t>(-1);
+  bool utf8_ = false;
 };
 
 std::string LocaleDecimalSeparator(const TCliOptions& o) {
@@ -78,7 +62,7 @@ class TReadingPrinter {
   // Prints at most `limit` readings (all when absent).
   TReadingPrinter(TMeterSession& session, std::FILE* out, bool showVerdict, std::optional<long> limit = {})
       : session_(session), out_(out), showVerdict_(showVerdict), limit_(limit) {
-    session_.OnReadingDecoded.Set([this](TMeterSession::TReadingKind kind) { Print(kind); });
+    session_.OnReadingDecoded.Add([this](TMeterSession::TReadingKind kind) { Print(kind); });
   }
   long Printed() const { return printed_; }
   // True once a memory record was decoded since the last call.
@@ -135,9 +119,7 @@ bool ApplyRecordingOptions(const TCliOptions& o, TMeterSession& session, IPrompt
 
 bool SaveLogIfAsked(const TCliOptions& o, TMeterSession& session, TTerminalPrompt& prompt) {
   if (!o.log) return true;
-  std::size_t failures = prompt.Failures();
-  SaveLogFile(session.Log(), *o.log, prompt);
-  return prompt.Failures() == failures;
+  return SaveLogFile(session.Log(), *o.log, prompt);
 }
 
 // The terminal's device choice when several bridges are attached.
@@ -245,14 +227,11 @@ int RunMonitor(const TCliOptions& o, std::FILE* out) {
   session.BindSelector(&selector);
 
   bool closedByUs = false, linkLost = false;
-  session.OnDisconnected.Set([&] {
+  session.OnDisconnected.Add([&] {
     if (!closedByUs) linkLost = true;
   });
 
-  if (!OpenBridge(o, selector)) {
-    prompt.Information(TMeterSession::kNoDeviceMessage);
-    return 1;
-  }
+  if (!session.btnConnectClick([&](TDeviceSelector& s) { return OpenBridge(o, s); })) return 1;
   std::fprintf(out, "# connected\n");
   for (std::uint8_t code : o.send) session.Protocol().SendCommand(code);
   if (o.exportMemory) session.Protocol().btnExportDataClick();
@@ -300,11 +279,10 @@ int RunMonitor(const TCliOptions& o, std::FILE* out) {
           bool pressed = !session.Protocol().LogMode();
           session.Protocol().btnPauseClick(pressed);
           std::fprintf(out, "# %s\n", pressed ? "Log Data Mode Disabled" : "Log Data Mode Enabled");
+        } else if (auto code = CommandCodeFromText(line)) {
+          std::fprintf(out, "# sent %u: %s\n", unsigned{*code}, session.Protocol().SendCommand(*code) ? "ok" : "failed");
         } else if (!line.empty()) {
-          long code = std::strtol(line.c_str(), nullptr, 0);
-          if (code >= 0 && code <= 255)
-            std::fprintf(out, "# sent %ld: %s\n", code,
-                         session.Protocol().SendCommand(static_cast<std::uint8_t>(code)) ? "ok" : "failed");
+          std::fprintf(out, "# not a command: %s\n", line.c_str());
         }
       }
     }
@@ -357,11 +335,8 @@ int RunConvert(const TCliOptions& o, std::FILE* out) {
   }
   TTerminalPrompt prompt(out, true);
   TReadingLog log;
-  std::size_t failures = prompt.Failures();
-  LoadLogFile(o.files[0], log, true, prompt);
-  if (prompt.Failures() != failures) return 1;
-  SaveLogFile(log, o.files[1], prompt);
-  return prompt.Failures() == failures ? 0 : 1;
+  if (!LoadLogFile(o.files[0], log, true, prompt)) return 1;
+  return SaveLogFile(log, o.files[1], prompt) ? 0 : 1;
 }
 
 }  // namespace

@@ -6,12 +6,7 @@
 
 namespace qm::cli {
 
-void TTerminalPrompt::NoteFailure(const std::string& text) {
-  if (text.starts_with("Could not save") || text.starts_with("Failed to Load")) ++failures_;
-}
-
 void TTerminalPrompt::Information(const std::string& text) {
-  NoteFailure(text);
   std::fprintf(out_, "[info] %s\n", text.c_str());
   std::fflush(out_);
 }
@@ -22,7 +17,6 @@ void TTerminalPrompt::Message(const std::string& text) {
 }
 
 void TTerminalPrompt::ErrorReport(const std::string& text) {
-  ++failures_;
   std::fprintf(stderr, "[error] %s\n", text.c_str());
 }
 

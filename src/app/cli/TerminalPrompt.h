@@ -2,7 +2,6 @@
 // (or, on a terminal, by the user); file dialogs are never needed by the subcommands.
 #pragma once
 
-#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -23,14 +22,8 @@ class TTerminalPrompt : public IPrompt {
   std::optional<std::string> SaveFileName(const std::string& filter, const std::string& defaultExt,
                                           bool askBeforeOverwrite) override;
 
-  // How many failures were reported so far (error reports and the log files' failure boxes).
-  std::size_t Failures() const { return failures_; }
-
  private:
-  void NoteFailure(const std::string& text);
-
   std::FILE* out_;
-  std::size_t failures_ = 0;
   bool assumeYes_;
 };
 
