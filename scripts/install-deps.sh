@@ -6,8 +6,8 @@ packages=(
   g++ cmake ninja-build ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libudev-dev libpugixml-dev
-  qt6-base-dev qt6-qpa-plugins libqt6test6 fonts-dseg fonts-liberation2
-  xvfb xauth
+  qt6-base-dev qt6-qpa-plugins libqt6test6
+  fonts-dseg fonts-liberation2 fonts-wqy-microhei
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #include "app/MeterSession.h"
 
+#include <exception>
 #include <utility>
 
 #include "selector/uDeviceSelector.h"
@@ -36,13 +37,29 @@ void TMeterSession::BindSelector(TDeviceSelector* selector) {
   }
   selector_ = selector;
   if (!selector_) return;
-  selector_->SetOnReadyRead(
-      [this](const std::uint8_t* data, std::int32_t length) { ReceiveData(data, length); });
+  // A failure while handling a chunk is reported and reading goes on: left to the read thread it
+  // would end the thread and leave a silent link behind.
+  selector_->SetOnReadyRead([this](const std::uint8_t* data, std::int32_t length) {
+    try {
+      ReceiveData(data, length);
+    } catch (const std::exception& e) {
+      prompt_.ErrorReport(e.what());
+    }
+  });
   selector_->SetOnOpened([this](void*) { CP21041Connect(); });
   selector_->SetOnClosed([this](void*) { CP21041Disconnect(); });
 }
 
 void TMeterSession::ReceiveData(const std::uint8_t* data, std::int32_t size) {
+  Dispatch(data, size);
+  // The protocol cuts one frame per chunk. A 100 ms read at the meter's full rate brings about
+  // three, so the frames behind the first are cut here at once: left for later chunks they would
+  // pile up, the display would lag ever further behind the meter, and the overflowing buffer would
+  // throw readings away.
+  while (protocol_.ReceiveBuffer().find("0D0A") != std::string_view::npos) Dispatch(nullptr, 0);
+}
+
+void TMeterSession::Dispatch(const std::uint8_t* data, std::int32_t size) {
   decoded_.reset();
   protocol_.CP21101ReceiveData(data, size);
   if (auto kind = std::exchange(decoded_, std::nullopt)) OnReadingDecoded.Raise(*kind);

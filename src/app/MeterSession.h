@@ -72,8 +72,8 @@ class TMeterSession : private IMeterRecorder, private ICommandWriter {
   TLinkWatchdog& Watchdog() { return watchdog_; }
   const std::string& DecimalSeparator() const { return settings_.DecimalSeparator; }
 
-  // One received chunk into the protocol (the selector's OnReadyRead lands here), then the
-  // OnReadingDecoded of the frame it completed, if any.
+  // One received chunk into the protocol (the selector's OnReadyRead lands here), and every
+  // complete frame it brought, each followed by its OnReadingDecoded.
   void ReceiveData(const std::uint8_t* data, std::int32_t size);
 
   enum class TReadingKind : std::uint8_t { Live, Memory };
@@ -91,6 +91,7 @@ class TMeterSession : private IMeterRecorder, private ICommandWriter {
       "No device found.  Please ensure that you have proper USB connection.";
 
  private:
+  void Dispatch(const std::uint8_t* data, std::int32_t size);
   // IMeterRecorder
   void AppendReading(const MeterReading& reading, bool NoTime) override;
   void TrackValueRange(double v) override;

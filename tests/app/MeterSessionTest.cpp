@@ -90,5 +90,18 @@ TEST_F(MeterSessionTest, ConnectWithoutABridgeSaysSoAndStaysClosed) {
   session_.BindSelector(nullptr);
 }
 
+TEST_F(MeterSessionTest, EveryFrameOfAChunkIsDecodedAtOnce) {
+  // A read at the meter's full rate brings several frames; none may wait for a later chunk.
+  std::vector<std::uint8_t> chunk;
+  for (const auto& c : meter_.Produce(2000)) chunk.insert(chunk.end(), c.bytes.begin(), c.bytes.end());
+  ASSERT_EQ(chunk.size(), 4u * 35u);
+  int decoded = 0;
+  session_.OnReadingDecoded.Add([&](TMeterSession::TReadingKind) { ++decoded; });
+  session_.ReceiveData(chunk.data(), static_cast<std::int32_t>(chunk.size()));
+  EXPECT_EQ(decoded, 4);
+  EXPECT_EQ(session_.Log().Count(), 4u);
+  EXPECT_TRUE(session_.Protocol().ReceiveBuffer().empty());
+}
+
 }  // namespace
 }  // namespace qm

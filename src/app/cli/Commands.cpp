@@ -313,17 +313,9 @@ int RunReplay(const TCliOptions& o, std::FILE* out) {
     return 2;
   }
   TReadingPrinter printer(session, out, o.limits.has_value());
-  TMeterProtocol& protocol = session.Protocol();
   for (std::size_t at = 0; at < bytes.size(); at += o.chunk) {
     std::size_t n = std::min(o.chunk, bytes.size() - at);
     session.ReceiveData(bytes.data() + at, static_cast<std::int32_t>(n));
-  }
-  // One frame is cut per chunk: empty chunks bring out the frames still waiting in the buffer.
-  for (std::size_t pending = protocol.ReceiveBuffer().size(); pending > 0;) {
-    session.ReceiveData(nullptr, 0);
-    std::size_t now = protocol.ReceiveBuffer().size();
-    if (now == pending) break;
-    pending = now;
   }
   return SaveLogIfAsked(o, session, prompt) ? 0 : 1;
 }
