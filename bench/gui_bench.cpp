@@ -1,0 +1,181 @@
+// The window's share of a reading's road, on Qt's offscreen platform:
+//  - ReadingToLcd: one chunk (one live frame) from its arrival on the main thread through decoding,
+//    logging and the LCD panel's update to the panel repainted; median and p99 in microseconds.
+//  - GuiCpuWhileStreaming: the GUI thread's CPU time while a simulated meter streams at the link's
+//    full rate (9600 baud, about 27 frames a second) through the simulated bridge, the read thread
+//    and the event loop; as a percentage of one core. 60 s by default (QM_BENCH_STREAM_SECONDS).
+//  - HandoffLatency: from the read thread handing a chunk over to the job running on the main
+//    thread, woken through the Qt event loop; median and p99 in microseconds.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPushButton>
+#include <QTimer>
+
+#include <time.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include "app/gui/MainThreadPump.h"
+#include "app/gui/lcd/LcdPanel.h"
+#include "app/gui/ufrmMain.h"
+#include "devices/HidPlatform.h"
+#include "devices/MainThread.h"
+#include "sim/SimHidBus.h"
+#include "sim/SimMeter.h"
+#include "sim/SimMeterRunner.h"
+
+namespace qm {
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+// Boxes are never shown in a benchmark.
+class TSilentPrompt : public IPrompt {
+ public:
+  void Information(const std::string&) override {}
+  void Message(const std::string&) override {}
+  bool Confirm(const std::string&) override { return false; }
+  void ErrorReport(const std::string&) override {}
+  std::optional<std::string> OpenFileName(const std::string&) override { return std::nullopt; }
+  std::optional<std::string> SaveFileName(const std::string&, const std::string&, bool) override { return std::nullopt; }
+};
+
+double Percentile(std::vector<double> v, double p) {
+  std::sort(v.begin(), v.end());
+  return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1))];
+}
+
+double ThreadCpuSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+void RunEventLoopFor(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+void BM_ReadingToLcd(benchmark::State& state) {
+  TSilentPrompt prompt;
+  gui::TfrmMain window(prompt, {.DecimalSeparator = "."});
+  window.show();
+  // Frames of every function, so units, annunciators and digits change as they do in use.
+  sim::TSimMeter meter;
+  std::vector<std::vector<std::uint8_t>> chunks;
+  for (int f = 0; f < 15; ++f) {
+    for (const auto& c : meter.Produce(20 * 500)) chunks.push_back(c.bytes);
+    const std::uint8_t select[] = {0xAB, 0xCD, 0x04, 0x49, 0x01, 0x01, 0xC6};  // the meter's Select key
+    meter.ReceiveBytes(select, sizeof select);
+  }
+  RunEventLoopFor(100);
+  std::vector<double> us;
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const auto& chunk = chunks[i++ % chunks.size()];
+    auto t0 = TClock::now();
+    window.Session().ReceiveData(chunk.data(), static_cast<std::int32_t>(chunk.size()));
+    QCoreApplication::processEvents();  // the panel's update requests: paint into the backing store
+    us.push_back(std::chrono::duration<double, std::micro>(TClock::now() - t0).count());
+  }
+  state.counters["median_us"] = Percentile(us, 0.5);
+  state.counters["p99_us"] = Percentile(us, 0.99);
+  state.counters["log_rows"] = static_cast<double>(window.Session().Log().Count());
+}
+BENCHMARK(BM_ReadingToLcd)->Iterations(3000)->Unit(benchmark::kMicrosecond);
+
+void BM_GuiCpuWhileStreaming(benchmark::State& state) {
+  int seconds = 60;
+  if (const char* s = std::getenv("QM_BENCH_STREAM_SECONDS")) seconds = std::max(1, std::atoi(s));
+  for (auto _ : state) {
+    sim::TSimHidBus bus;
+    hid::InstallPlatform(&bus);
+    sim::TSimMeterConfig config;
+    config.framePeriodMs = 10;  // faster than the line: the 9600-baud pacing sets the rate
+    sim::TSimMeter meter(config);
+    auto bridge = bus.PlugBridge(bmCP2110);
+    sim::TSimMeterRunner runner(meter, *bridge.Line, sim::TPacing::RealTime);
+    runner.Start();
+    {
+      TSilentPrompt prompt;
+      gui::TfrmMain window(prompt, {.DecimalSeparator = "."});
+      window.show();
+      long readings = 0;
+      window.Session().OnReadingDecoded.Add([&](TMeterSession::TReadingKind) { ++readings; });
+      window.findChild<QPushButton*>(QStringLiteral("btnConnect"))->click();
+      RunEventLoopFor(500);  // settle
+      readings = 0;
+      double cpu0 = ThreadCpuSeconds();
+      auto t0 = TClock::now();
+      RunEventLoopFor(seconds * 1000);
+      double cpu = ThreadCpuSeconds() - cpu0;
+      double wall = std::chrono::duration<double>(TClock::now() - t0).count();
+      state.counters["gui_cpu_percent"] = 100.0 * cpu / wall;
+      state.counters["readings_per_s"] = static_cast<double>(readings) / wall;
+      state.counters["log_rows"] = static_cast<double>(window.Session().Log().Count());
+    }
+    runner.Stop();
+    hid::InstallPlatform(nullptr);
+  }
+}
+BENCHMARK(BM_GuiCpuWhileStreaming)->Iterations(1)->Unit(benchmark::kSecond);
+
+class TStampJob : public TSyncJob {
+ public:
+  void Run() override { arrived = TClock::now(); }
+  TClock::time_point arrived;
+};
+
+void BM_HandoffLatency(benchmark::State& state) {
+  TSilentPrompt prompt;
+  gui::TMainThreadPump pump(prompt);
+  for (auto _ : state) {
+    constexpr int kHandoffs = 2000;
+    std::vector<double> us;
+    us.reserve(kHandoffs);
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+      TStampJob job;
+      for (int i = 0; i < kHandoffs; ++i) {
+        std::this_thread::sleep_for(std::chrono::microseconds(500));  // a read returning now and then
+        auto t0 = TClock::now();
+        TMainThread::Instance().Synchronize(job);
+        us.push_back(std::chrono::duration<double, std::micro>(job.arrived - t0).count());
+      }
+      done = true;
+    });
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+      if (done) loop.quit();
+    });
+    poll.start(20);
+    loop.exec();
+    reader.join();
+    state.counters["median_us"] = Percentile(us, 0.5);
+    state.counters["p99_us"] = Percentile(us, 0.99);
+  }
+}
+BENCHMARK(BM_HandoffLatency)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace qm
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
