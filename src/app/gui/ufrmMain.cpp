@@ -150,7 +150,10 @@ void TfrmMain::BuildTopBar(QWidget* central) {
   central->layout()->addWidget(Panel5);
 
   // The user's click, not the toggled state: the program sets the pressed state itself.
-  connect(btnConnect, &QPushButton::clicked, this, [this] { Handle([&] { btnConnectClick(); }); });
+  connect(btnConnect, &QPushButton::clicked, this, [this] {
+    Handle([&] { btnConnectClick(); });
+    btnConnect->setChecked(session_->IsOpen());  // also after a failure
+  });
   connect(btnExit, &QPushButton::clicked, this, [this] { btnExitClick(); });
   connect(btnHideCmd, &QPushButton::clicked, this, [this] { Handle([&] { btnHideCmdClick(); }); });
 }

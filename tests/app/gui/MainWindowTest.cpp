@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <stdexcept>
 
 #include "GuiRig.h"
 #include "app/gui/FormDeviceSelect.h"
@@ -434,6 +435,32 @@ TEST_F(MainWindowTest, QuittingWhileConnectedClosesTheLinkFirst) {
   window_.reset();
   EXPECT_EQ(closed, 1);
   EXPECT_TRUE(buttonReleased);  // the window still had its controls
+}
+
+class TThrowingChooser : public IDeviceChooser {
+ public:
+  std::optional<std::string> Choose(TDeviceSelector&, bool, TBridgeModel) override {
+    throw std::runtime_error("the chooser broke");
+  }
+};
+
+TEST_F(MainWindowTest, AFailingHandlerReachesTheErrorReportAndTheWindowGoesOn) {
+  rig_.Add(bmCP2110);
+  rig_.Add(bmCP2110);
+  Make();
+  TThrowingChooser chooser;
+  window_->SetChooser(&chooser);
+  Find<QPushButton>("btnConnect")->click();
+  EXPECT_EQ(prompt_.Texts("error"), std::vector<std::string>{"the chooser broke"});
+  EXPECT_FALSE(Connected());
+  EXPECT_FALSE(Find<QPushButton>("btnConnect")->isChecked());
+  window_->SetChooser(nullptr);  // the dialog again
+  window_->DialogChooser().RunModal = [](TFormDeviceSelect& dialog) {
+    dialog.btnOKClick();
+    return dialog.result();
+  };
+  Connect();
+  EXPECT_TRUE(NextReading());
 }
 
 }  // namespace
