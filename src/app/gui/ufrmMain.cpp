@@ -274,7 +274,7 @@ void TfrmMain::BuildRecordMenu() {
   QMenuBar* bar = menuBar();
   bar->setObjectName(QStringLiteral("menu1"));
   QMenu* record = bar->addMenu(QStringLiteral("Record"));
-  record->setObjectName(QStringLiteral("Record1"));
+  record->setObjectName(QStringLiteral("mniRecord1"));
   QAction* clear = record->addAction(QStringLiteral("Clear"));
   clear->setObjectName(QStringLiteral("mniNew1"));
   connect(clear, &QAction::triggered, this, [this] { Handle([&] { session_->Recorder().btnRecordNewClick(prompt_); }); });

@@ -116,7 +116,7 @@ TEST_F(MainWindowTest, StartsDisconnectedWithTheLayoutAndTextsOfTheMeter) {
   EXPECT_FALSE(Find<QTimer>("timerDisconectedUSB")->isActive());
 
   // The "Record" menu with its limits, "10000" checked.
-  auto* record = Find<QMenu>("Record1");
+  auto* record = Find<QMenu>("mniRecord1");
   ASSERT_NE(record, nullptr);
   EXPECT_EQ(record->title(), "Record");
   QStringList items;
