@@ -148,46 +148,72 @@ std::string SaveLogFileName(std::string_view fileName) {
   return name;
 }
 
-bool SaveLogFile(TReadingLog& table, const std::string& fileName, IPrompt& prompt) {
-  std::string name = SaveLogFileName(fileName);
-  if (LogFileExtension(name) == ".xml") {
-    try {
-      WriteFileReplacing(name, [&](logfiles::TOutput& out) { logfiles::WriteXmlLog(table, out); });
-    } catch (const std::exception& e) {
-      prompt.ErrorReport(e.what());
-      return false;
-    }
-    prompt.Message(SavedMessage(name));
-    return true;
-  }
-  bool saved = true;
+TLogWriteResult WriteLogFile(const TReadingLog& table, const std::string& fileName) {
+  TLogWriteResult r;
+  r.FileName = SaveLogFileName(fileName);
+  r.Xml = LogFileExtension(r.FileName) == ".xml";
   try {
-    WriteFileReplacing(name, [&](logfiles::TOutput& out) { logfiles::WriteTextLog(table, out); });
-  } catch (const std::exception&) {
-    saved = false;
+    if (r.Xml)
+      WriteFileReplacing(r.FileName, [&](logfiles::TOutput& out) { logfiles::WriteXmlLog(table, out); });
+    else
+      WriteFileReplacing(r.FileName, [&](logfiles::TOutput& out) { logfiles::WriteTextLog(table, out); });
+    r.Ok = true;
+  } catch (const std::exception& e) {
+    r.Error = e.what();
+  }
+  return r;
+}
+
+bool ReportLogWrite(TReadingLog& table, const TLogWriteResult& r, IPrompt& prompt) {
+  if (r.Xml) {
+    if (r.Ok)
+      prompt.Message(SavedMessage(r.FileName));
+    else
+      prompt.ErrorReport(r.Error);
+    return r.Ok;
   }
   if (!table.Empty()) table.SetCurrentRow(table.Count() - 1);  // the writer walked the log to its end
-  prompt.Information(saved ? SavedMessage(name) : "Could not save table to specified file: " + name);
-  return saved;
+  prompt.Information(r.Ok ? SavedMessage(r.FileName) : "Could not save table to specified file: " + r.FileName);
+  return r.Ok;
+}
+
+bool SaveLogFile(TReadingLog& table, const std::string& fileName, IPrompt& prompt) {
+  return ReportLogWrite(table, WriteLogFile(table, fileName), prompt);
+}
+
+TLogReadResult ReadLogFile(const std::string& fileName) {
+  TLogReadResult r;
+  r.Xml = LogFileExtension(fileName) == ".xml";
+  try {
+    if (auto bytes = ReadWholeFile(fileName)) {
+      r.Read = true;
+      r.Ok = r.Xml ? logfiles::ParseXmlLogInPlace(*bytes, r.Records).Ok() : ParseTextLog(*bytes, r.Records).Ok();
+    }
+  } catch (const std::exception&) {
+    r.Ok = false;
+  }
+  return r;
+}
+
+bool ApplyLogRead(TLogReadResult&& r, TReadingLog& table, bool ClearFirst, IPrompt& prompt) {
+  try {
+    TReadingLog::TUpdate batch(table);
+    if (r.Xml) {
+      if (r.Ok) table.Swap(r.Records);  // a failed packet leaves the table as it was
+    } else if (r.Read) {
+      if (ClearFirst) table.Clear();
+      // The records of the lines read before a failing one stay appended.
+      for (std::size_t row = 0; row < r.Records.Count(); ++row) table.Append(r.Records.Record(row));
+    }
+  } catch (const std::exception&) {
+    r.Ok = false;
+  }
+  if (!r.Ok) prompt.Information(std::string(kLoadLogFailed));
+  return r.Ok;
 }
 
 bool LoadLogFile(const std::string& fileName, TReadingLog& table, bool ClearFirst, IPrompt& prompt) {
-  bool loaded = false;
-  try {
-    TReadingLog::TUpdate batch(table);
-    if (auto bytes = ReadWholeFile(fileName)) {
-      if (LogFileExtension(fileName) == ".xml") {
-        loaded = logfiles::ParseXmlLogInPlace(*bytes, table).Ok();
-      } else {
-        if (ClearFirst) table.Clear();
-        loaded = ParseTextLog(*bytes, table).Ok();
-      }
-    }
-  } catch (const std::exception&) {
-    loaded = false;
-  }
-  if (!loaded) prompt.Information(std::string(kLoadLogFailed));
-  return loaded;
+  return ApplyLogRead(ReadLogFile(fileName), table, ClearFirst, prompt);
 }
 
 TFileOutcome btnRecordOpenClick(TReadingLog& log, IPrompt& prompt) {

@@ -44,6 +44,29 @@ std::string LogFileExtension(std::string_view fileName);
 // ".txt" (in any case).
 std::string SaveLogFileName(std::string_view fileName);
 
+// Saving and loading in two halves, so that a front end can read or write a large file away from
+// its main thread: the first half touches only the file (and, for writing, reads the log, which
+// must not change meanwhile); the second half, on the main thread, changes the log and reports.
+struct TLogWriteResult {
+  std::string FileName;  // the name written to (SaveLogFileName)
+  bool Xml = false;
+  bool Ok = false;
+  std::string Error;  // the system's error text when not Ok
+};
+TLogWriteResult WriteLogFile(const TReadingLog& table, const std::string& fileName);
+// The box of the save's outcome; a text save leaves the last record current. True when written.
+bool ReportLogWrite(TReadingLog& table, const TLogWriteResult& result, IPrompt& prompt);
+
+struct TLogReadResult {
+  TReadingLog Records;  // what the file gave (for a text file, the lines before a failing one)
+  bool Xml = false;
+  bool Read = false;    // the file's bytes were read
+  bool Ok = false;
+};
+TLogReadResult ReadLogFile(const std::string& fileName);
+// Applies a read to `table` as LoadLogFile does (one OnReset) and reports a failure.
+bool ApplyLogRead(TLogReadResult&& result, TReadingLog& table, bool ClearFirst, IPrompt& prompt);
+
 // Saves `table` (XML for ".xml", text otherwise) and tells the user how it went. The file is
 // written beside the target and renamed over it once complete, so a failed save leaves any
 // previous file intact. A text save leaves the last record current.

@@ -46,8 +46,14 @@ bool TMainThreadPump::event(QEvent* e) {
   return true;
 }
 
+void TMainThreadPump::Hold() { ++held_; }
+
+void TMainThreadPump::Release() {
+  if (held_ > 0 && --held_ == 0) Post();
+}
+
 void TMainThreadPump::Run() {
-  if (running_) {
+  if (running_ || held_ > 0) {
     again_ = true;  // inside a box opened by the running work: serve it when that has returned
     return;
   }

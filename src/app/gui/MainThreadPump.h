@@ -26,8 +26,12 @@ class TMainThreadPump : public QObject {
   explicit TMainThreadPump(IPrompt& prompt, QObject* parent = nullptr);
   ~TMainThreadPump() override;
 
-  // True while queued work is running (possibly inside a modal box it opened).
-  bool Busy() const { return running_; }
+  // True while queued work is running (possibly inside a modal box it opened) or the queue is held.
+  bool Busy() const { return running_ || held_ > 0; }
+  // Keeps the queue waiting (nested pairs), e.g. while a worker reads the log to save it: the read
+  // thread waits on its hand-off as it does for a box, and what came meanwhile runs on release.
+  void Hold();
+  void Release();
   // How many times the queue was run; for tests and benchmarks.
   std::uint64_t Runs() const { return runs_; }
 
@@ -48,6 +52,7 @@ class TMainThreadPump : public QObject {
   std::shared_ptr<TTarget> target_;
   bool running_ = false;
   bool again_ = false;
+  int held_ = 0;
   std::uint64_t runs_ = 0;
 };
 

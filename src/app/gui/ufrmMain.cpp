@@ -1,6 +1,9 @@
 #include "app/gui/ufrmMain.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QToolButton>
 #include <QApplication>
 #include <QActionGroup>
 #include <QCloseEvent>
@@ -19,13 +22,19 @@
 
 #include <algorithm>
 
+#include "app/gui/BackgroundJob.h"
 #include "app/gui/Guard.h"
+#include "app/gui/LimitsPanel.h"
+#include "app/gui/ToolIcons.h"
+#include "app/gui/lcd/CEdit.h"
+#include "app/gui/uMySuper.h"
 #include "app/gui/MainThreadPump.h"
 #include "app/gui/lcd/LcdFonts.h"
 #include "app/gui/lcd/LcdPanel.h"
 #include "common/CodePage.h"
 #include "protocol/CommandTable.h"
 #include "recording/LogFiles.h"
+#include "recording/Sampling.h"
 
 namespace qm::gui {
 
@@ -109,6 +118,17 @@ void TfrmMain::FormCreate() {
   Timer_cmddelay->setInterval(options_.CommandLockout);
   connect(Timer_cmddelay, &QTimer::timeout, this, [this] { Handle([&] { Timer_cmddelayTimer(); }); });
 
+  timerInputDelay = new QTimer(this);
+  timerInputDelay->setObjectName(QStringLiteral("timerInputDelay"));
+  timerInputDelay->setInterval(options_.InputDelay);
+  timerInputDelay->setSingleShot(true);
+  connect(timerInputDelay, &QTimer::timeout, this, [this] { Handle([&] { timerInputDelayTimer(); }); });
+
+  timerInterval = new QTimer(this);
+  timerInterval->setObjectName(QStringLiteral("timerInterval"));
+  timerInterval->setInterval(static_cast<int>(session_->Sampling().PeriodMs()));
+  connect(timerInterval, &QTimer::timeout, this, [this] { Handle([&] { timerIntervalTimer(); }); });
+
   session_->Protocol().SetView(this);
   session_->BindSelector(&DeviceSelector1);
   DeviceSelector1.SetChooser(&dialogChooser_);
@@ -183,6 +203,8 @@ void TfrmMain::BuildMainArea(QWidget* central) {
   auto* gridColumn = new QVBoxLayout(pnlGridParent);
   gridColumn->setContentsMargins(0, 0, 0, 0);
   gridColumn->setSpacing(0);
+  BuildLogToolbar(pnlGridParent);
+  gridColumn->addWidget(ToolBar1);
   pnlPause = NewPanel("pnlPause", pnlGridParent);
   auto* pauseRow = new QHBoxLayout(pnlPause);
   pauseRow->setContentsMargins(2, 2, 2, 2);
@@ -193,11 +215,8 @@ void TfrmMain::BuildMainArea(QWidget* central) {
   pauseRow->addWidget(btnPause);
   pauseRow->addStretch(1);
   gridColumn->addWidget(pnlPause);
-  auto* grid = NewPanel("DBGrid1", pnlGridParent, QFrame::StyledPanel);
-  grid->setFrameShadow(QFrame::Sunken);
-  grid->setAutoFillBackground(true);
-  grid->setBackgroundRole(QPalette::Base);
-  gridColumn->addWidget(grid, 1);
+  DBGrid1 = BuildGrid(pnlGridParent);
+  gridColumn->addWidget(DBGrid1, 1);
   left->addWidget(pnlGridParent, 1);
   connect(btnPause, &QPushButton::clicked, this, [this] { Handle([&] { btnPauseClick(); }); });
 
@@ -206,20 +225,13 @@ void TfrmMain::BuildMainArea(QWidget* central) {
   auto* middle = new QVBoxLayout(Panel4);
   middle->setContentsMargins(0, 0, 0, 0);
   middle->setSpacing(0);
-  pnlSetComp = NewPanel("pnlSetComp", Panel4, QFrame::StyledPanel);
-  pnlSetComp->setFixedHeight(kSetCompHeight);
+  pnlSetComp = new TLimitsPanel(session_->Comparator(), session_->DecimalSeparator(), Panel4);
   middle->addWidget(pnlSetComp);
   pnlChartHome = NewPanel("pnlChartHome", Panel4);
   auto* chartHome = new QVBoxLayout(pnlChartHome);
   chartHome->setContentsMargins(0, 0, 0, 0);
-  auto* chartParent = NewPanel("pnlChartParent", pnlChartHome);
-  auto* chartColumn = new QVBoxLayout(chartParent);
-  chartColumn->setContentsMargins(0, 0, 0, 0);
-  auto* chart = NewPanel("Chart1", chartParent, QFrame::StyledPanel);
-  chart->setAutoFillBackground(true);
-  chart->setBackgroundRole(QPalette::Base);
-  chartColumn->addWidget(chart, 1);
-  chartHome->addWidget(chartParent, 1);
+  pnlChartParent = BuildChartArea(pnlChartHome);
+  chartHome->addWidget(pnlChartParent, 1);
   middle->addWidget(pnlChartHome, 1);
 
   Splitter1->addWidget(Panel2);
@@ -277,10 +289,10 @@ void TfrmMain::BuildRecordMenu() {
   record->setObjectName(QStringLiteral("mniRecord1"));
   QAction* clear = record->addAction(QStringLiteral("Clear"));
   clear->setObjectName(QStringLiteral("mniNew1"));
-  connect(clear, &QAction::triggered, this, [this] { Handle([&] { session_->Recorder().btnRecordNewClick(prompt_); }); });
+  connect(clear, &QAction::triggered, this, [this] { Handle([&] { btnRecordNewClick(); }); });
   QAction* save = record->addAction(QStringLiteral("Save"));
   save->setObjectName(QStringLiteral("mniSave1"));
-  connect(save, &QAction::triggered, this, [this] { Handle([&] { btnRecordSaveClick(session_->Log(), prompt_); }); });
+  connect(save, &QAction::triggered, this, [this] { Handle([&] { btnRecordSaveClick(); }); });
   record->addSeparator();
   auto* limits = new QActionGroup(record);
   limits->setExclusive(true);
@@ -304,6 +316,175 @@ void TfrmMain::SetStatusNote(const QString& note) {
   }
   statusNote_->setText(note);
   statusBar()->setVisible(!note.isEmpty());
+}
+
+static QToolButton* NewToolButton(const char* name, const char* hint, TToolIcon icon, QWidget* parent) {
+  auto* button = new QToolButton(parent);
+  button->setObjectName(QLatin1String(name));
+  button->setToolTip(QLatin1String(hint));
+  button->setIcon(ToolIcon(icon));
+  button->setIconSize(QSize(18, 18));
+  button->setAutoRaise(true);
+  return button;
+}
+
+void TfrmMain::BuildLogToolbar(QWidget* parent) {
+  ToolBar1 = NewPanel("ToolBar1", parent);
+  auto* row = new QHBoxLayout(ToolBar1);
+  row->setContentsMargins(2, 1, 2, 1);
+  row->setSpacing(1);
+  btnRecordNew = NewToolButton("btnRecordNew", "Clear Log Data", TToolIcon::Clear, ToolBar1);
+  btnRecordSave = NewToolButton("btnRecordSave", "Save Log Data", TToolIcon::Save, ToolBar1);
+  btnRecordOpen = NewToolButton("btnRecordOpen", "Open Log Data", TToolIcon::Open, ToolBar1);
+  btnRecordPrint = NewToolButton("btnRecordPrint", "Print Log Data", TToolIcon::Print, ToolBar1);
+  btnRecordFly = NewToolButton("btnRecordFly", "Zomm +", TToolIcon::ZoomIn, ToolBar1);
+  btnGridZoomout = NewToolButton("btnGridZoomout", "Zoom -", TToolIcon::ZoomOut, ToolBar1);
+  btnGridZoomout->hide();
+  for (QToolButton* b : {btnRecordNew, btnRecordSave, btnRecordOpen, btnRecordPrint}) row->addWidget(b);
+  row->addSpacing(10);
+
+  cbInterval = new QCheckBox(QStringLiteral("Sampling Interval"), ToolBar1);
+  cbInterval->setObjectName(QStringLiteral("cbInterval"));
+  edtRecInterval = new TCEdit(ToolBar1);
+  edtRecInterval->setObjectName(QStringLiteral("edtRecInterval"));
+  edtRecInterval->SetAlignment(TCEdit::taRightJustify);
+  edtRecInterval->setText(QString::number(session_->Sampling().Seconds()));
+  edtRecInterval->setFixedWidth(64);
+  edtRecInterval->installEventFilter(this);
+  auto* unit = new QLabel(QStringLiteral(" S  "), ToolBar1);
+  unit->setObjectName(QStringLiteral("lblRecIntervalUnit"));
+  row->addWidget(cbInterval);
+  row->addSpacing(4);
+  row->addWidget(edtRecInterval);
+  row->addWidget(unit);
+  row->addStretch(1);
+  row->addWidget(btnRecordFly);
+  row->addWidget(btnGridZoomout);
+
+  connect(btnRecordNew, &QToolButton::clicked, this, [this] { Handle([&] { btnRecordNewClick(); }); });
+  connect(btnRecordSave, &QToolButton::clicked, this, [this] { Handle([&] { btnRecordSaveClick(); }); });
+  connect(btnRecordOpen, &QToolButton::clicked, this, [this] { Handle([&] { btnRecordOpenClick(); }); });
+  connect(btnRecordPrint, &QToolButton::clicked, this, [this] { Handle([&] { btnRecordPrintClick(); }); });
+  connect(btnRecordFly, &QToolButton::clicked, this, [this] { Handle([&] { btnRecordFlyClick(); }); });
+  connect(btnGridZoomout, &QToolButton::clicked, this, [this] { Handle([&] { btnGridZoomoutClick(); }); });
+  connect(cbInterval, &QCheckBox::clicked, this, [this] { Handle([&] { cbIntervalClick(); }); });
+  connect(edtRecInterval, &QLineEdit::textChanged, this, [this] { Handle([&] { CEdit2Change(); }); });
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  // CEdit2KeyPress: the interval edit takes digits and backspace only.
+  if (watched == edtRecInterval && event->type() == QEvent::KeyPress) {
+    const QString text = static_cast<QKeyEvent*>(event)->text();
+    if (text.size() == 1 && text[0].unicode() >= 0x20 && text[0].unicode() < 0x80)
+      return !CEdit2KeyPress(static_cast<char>(text[0].unicode()));
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+QWidget* TfrmMain::BuildGrid(QWidget* parent) {
+  auto* grid = NewPanel("DBGrid1", parent, QFrame::StyledPanel);
+  grid->setFrameShadow(QFrame::Sunken);
+  grid->setAutoFillBackground(true);
+  grid->setBackgroundRole(QPalette::Base);
+  return grid;
+}
+
+QWidget* TfrmMain::BuildChartArea(QWidget* parent) {
+  auto* chartParent = NewPanel("pnlChartParent", parent);
+  auto* chartColumn = new QVBoxLayout(chartParent);
+  chartColumn->setContentsMargins(0, 0, 0, 0);
+  auto* chart = NewPanel("Chart1", chartParent, QFrame::StyledPanel);
+  chart->setAutoFillBackground(true);
+  chart->setBackgroundRole(QPalette::Base);
+  chartColumn->addWidget(chart, 1);
+  return chartParent;
+}
+
+// ---- the log ----
+
+void TfrmMain::btnRecordNewClick() { session_->Recorder().btnRecordNewClick(prompt_); }
+
+void TfrmMain::RunFileJob(const QString& label, const std::function<void()>& work) {
+  fileJob_ = true;
+  struct TDone {
+    TfrmMain& w;
+    ~TDone() {
+      w.fileJob_ = false;
+      if (std::exchange(w.tickMissed_, false)) w.timerIntervalTimer();
+    }
+  } done{*this};
+  RunInBackground(this, *pump_, label, work);
+}
+
+void TfrmMain::btnRecordSaveClick() {
+  auto name = prompt_.SaveFileName(std::string(kSaveLogFilter), std::string(kSaveLogDefaultExt), true);
+  if (!name) return;
+  TLogWriteResult written;
+  RunFileJob(QStringLiteral("Saving the log..."), [&] { written = WriteLogFile(session_->Log(), *name); });
+  ReportLogWrite(session_->Log(), written, prompt_);
+}
+
+void TfrmMain::btnRecordOpenClick() {
+  auto name = prompt_.OpenFileName(std::string(kOpenLogFilter));
+  if (!name) return;
+  TLogReadResult read;
+  RunFileJob(QStringLiteral("Loading the log..."), [&] { read = ReadLogFile(*name); });
+  ApplyLogRead(std::move(read), session_->Log(), false, prompt_);
+}
+
+void TfrmMain::btnRecordPrintClick() {}
+
+void TfrmMain::btnRecordFlyClick() {
+  btnRecordFly->hide();
+  btnGridZoomout->show();
+  struct TAfter {
+    TfrmMain& w;
+    ~TAfter() {
+      w.raise();
+      w.activateWindow();
+      w.btnRecordFly->show();
+      w.btnGridZoomout->hide();
+    }
+  } after{*this};
+  ShowPanelZoomed(pnlGridParent, Panel2);
+}
+
+void TfrmMain::btnFlyClick() { ShowPanelZoomed(pnlChartParent, pnlChartHome); }
+
+void TfrmMain::btnGridZoomoutClick() { qm::gui::btnGridZoomoutClick(); }
+
+// ---- sampling ----
+
+void TfrmMain::cbIntervalClick() {
+  session_->Sampling().cbIntervalClick(cbInterval->isChecked());
+  if (cbInterval->isChecked())
+    timerInterval->start(static_cast<int>(session_->Sampling().PeriodMs()));
+  else
+    timerInterval->stop();
+}
+
+void TfrmMain::CEdit2Change() { timerInputDelay->start(); }
+
+void TfrmMain::timerInputDelayTimer() {
+  timerInputDelay->stop();
+  if (auto restore = session_->Sampling().timerInputDelayTimer(edtRecInterval->text().toStdString(), prompt_)) {
+    edtRecInterval->setText(QString::fromStdString(*restore));  // checked again a second later
+    return;
+  }
+  // A new period applies at once; the next tick comes one new period later.
+  const int period = static_cast<int>(session_->Sampling().PeriodMs());
+  if (timerInterval->isActive())
+    timerInterval->start(period);
+  else
+    timerInterval->setInterval(period);
+}
+
+void TfrmMain::timerIntervalTimer() {
+  if (fileJob_) {
+    tickMissed_ = true;  // a worker reads the log: append once it is done
+    return;
+  }
+  session_->timerIntervalTimer();
 }
 
 // ---- connection and watchdog ----

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -14,16 +15,20 @@
 #include "protocol/MeterProtocolPorts.h"
 #include "selector/uDeviceSelector.h"
 
+class QCheckBox;
 class QFrame;
 class QLabel;
 class QMenu;
 class QPushButton;
 class QSplitter;
 class QTimer;
+class QToolButton;
 
 namespace qm::gui {
 
+class TCEdit;
 class TLcdPanel;
+class TLimitsPanel;
 class TMainThreadPump;
 
 struct TMainWindowOptions {
@@ -31,6 +36,7 @@ struct TMainWindowOptions {
   std::string DecimalSeparator;
   std::chrono::milliseconds WatchdogInterval = TLinkWatchdog::kInterval;
   std::chrono::milliseconds CommandLockout{500};
+  std::chrono::milliseconds InputDelay{1000};  // the validation delay of the interval and range edits
 };
 
 class TfrmMain : public QMainWindow, private IMeterView {
@@ -67,9 +73,22 @@ class TfrmMain : public QMainWindow, private IMeterView {
   void timerDisconectedUSBTimer();
   void CP21041Connect();
   void CP21041Disconnect();
+  // The log toolbar, the Record menu and the sampling controls.
+  void btnRecordNewClick();
+  void btnRecordSaveClick();
+  void btnRecordOpenClick();
+  void btnRecordPrintClick();
+  void btnRecordFlyClick();
+  void btnFlyClick();
+  void btnGridZoomoutClick();
+  void cbIntervalClick();
+  void CEdit2Change();
+  void timerInputDelayTimer();
+  void timerIntervalTimer();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // IMeterView
@@ -86,6 +105,11 @@ class TfrmMain : public QMainWindow, private IMeterView {
   void BuildMainArea(QWidget* central);
   void BuildCommandPanel();
   void BuildRecordMenu();
+  void BuildLogToolbar(QWidget* parent);
+  QWidget* BuildChartArea(QWidget* parent);
+  QWidget* BuildGrid(QWidget* parent);
+  // Runs file work on a worker thread with the window alive; sampling ticks wait for it.
+  void RunFileJob(const QString& label, const std::function<void()>& work);
   void ArmWatchdog();
   template <typename F>
   void Handle(F&& handler);
@@ -110,8 +134,23 @@ class TfrmMain : public QMainWindow, private IMeterView {
   QFrame* pnlPause = nullptr;
   QPushButton* btnPause = nullptr;
   QFrame* Panel4 = nullptr;
-  QFrame* pnlSetComp = nullptr;
+  TLimitsPanel* pnlSetComp = nullptr;
   QFrame* pnlChartHome = nullptr;
+  QWidget* pnlChartParent = nullptr;
+  QWidget* DBGrid1 = nullptr;
+  QFrame* ToolBar1 = nullptr;
+  QToolButton* btnRecordNew = nullptr;
+  QToolButton* btnRecordSave = nullptr;
+  QToolButton* btnRecordOpen = nullptr;
+  QToolButton* btnRecordPrint = nullptr;
+  QToolButton* btnRecordFly = nullptr;
+  QToolButton* btnGridZoomout = nullptr;
+  QCheckBox* cbInterval = nullptr;
+  TCEdit* edtRecInterval = nullptr;
+  QTimer* timerInputDelay = nullptr;
+  QTimer* timerInterval = nullptr;
+  bool fileJob_ = false;
+  bool tickMissed_ = false;
   QFrame* pnlCommand = nullptr;
   QMenu* pmAutoPower = nullptr;
   QMenu* pmBackLight = nullptr;
