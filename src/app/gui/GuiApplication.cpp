@@ -1,6 +1,8 @@
 #include "app/gui/GuiApplication.h"
 
+#include <QEventLoop>
 #include <QFile>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
@@ -14,6 +16,7 @@
 
 #include "app/DemoRig.h"
 #include "app/gui/GuiPrompt.h"
+#include "app/gui/uMySuper.h"
 #include "app/gui/ufrmMain.h"
 
 namespace qm::gui {
@@ -22,14 +25,18 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: qm7310p [--demo[=MODELS]] [--capture FILE] [--period MS] [--connect]\n"
-    "               [--screenshot FILE [--download]]\n"
+    "               [--limits LOW,HIGH] [--screenshot FILE [--download] [--readings N]\n"
+    "               [--view window|chart-zoom|preview]]\n"
     "  --demo[=MODELS]   plug simulated bridges with a simulated meter each (cp2110, ch9329,\n"
     "                    comma-separated; plain --demo is one CP2110)\n"
     "  --capture FILE    plug a simulated CP2110 that plays a raw capture as its meter\n"
     "  --period MS       frame period of the simulated meters (10 to 60000, default 500)\n"
     "  --connect         press \"USB Connection\" at start\n"
     "  --screenshot FILE connect, wait for a few readings, save a PNG of the window and quit;\n"
-    "                    with --download, after downloading the meter's memory instead\n";
+    "                    with --download, after downloading the meter's memory instead;\n"
+    "                    --readings N waits for N readings (6); --view takes the zoomed chart\n"
+    "                    or the first page of the print preview instead of the window\n"
+    "  --limits LOW,HIGH type the two limits into the limits panel at start\n";
 
 // The screenshot mode's prompt: nobody is there to answer, so confirmations are Yes and boxes
 // are closed at once, each noted on standard error.
@@ -106,6 +113,27 @@ std::optional<TGuiOptions> ParseGuiOptions(const QStringList& arguments, QString
       o.screenshot = text.toStdString();
     } else if (arg == QLatin1String("--download")) {
       o.screenshotDownload = true;
+    } else if (arg == QLatin1String("--readings")) {
+      if (!value(text)) return std::nullopt;
+      bool ok = false;
+      o.screenshotReadings = text.toInt(&ok);
+      if (!ok || o.screenshotReadings < 1) {
+        error = QStringLiteral("--readings takes a positive number");
+        return std::nullopt;
+      }
+    } else if (arg == QLatin1String("--view")) {
+      if (!value(text)) return std::nullopt;
+      if (text != QLatin1String("window") && text != QLatin1String("chart-zoom") && text != QLatin1String("preview")) {
+        error = QStringLiteral("--view takes window, chart-zoom or preview");
+        return std::nullopt;
+      }
+      o.screenshotView = text.toStdString();
+    } else if (arg == QLatin1String("--limits")) {
+      if (!value(text) || !text.contains(QLatin1Char(','))) {
+        error = QStringLiteral("--limits takes LOW,HIGH");
+        return std::nullopt;
+      }
+      o.limits = text.toStdString();
     } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
       error.clear();
       return std::nullopt;
@@ -123,19 +151,45 @@ std::optional<TGuiOptions> ParseGuiOptions(const QStringList& arguments, QString
 
 namespace {
 
+void TypeLimits(TfrmMain& window, const std::string& limits) {
+  const std::size_t comma = limits.find(',');
+  if (auto* low = window.findChild<QLineEdit*>(QStringLiteral("edtCompLow")))
+    low->setText(QString::fromStdString(limits.substr(0, comma)));
+  if (auto* high = window.findChild<QLineEdit*>(QStringLiteral("edtCompHigh")))
+    high->setText(QString::fromStdString(limits.substr(comma + 1)));
+}
+
 // Connects, waits for readings (or a finished download), saves the window as a PNG, quits.
 void ScheduleScreenshot(TfrmMain& window, const TGuiOptions& o, int& exitCode) {
   auto readings = std::make_shared<int>(0);
   auto memory = std::make_shared<int>(0);
   auto requested = std::make_shared<bool>(false);
   auto done = std::make_shared<bool>(false);
-  auto save = [&window, &exitCode, file = *o.screenshot, done] {
+  auto save = [&window, &exitCode, file = QString::fromStdString(*o.screenshot), view = o.screenshotView, done] {
     if (*done) return;
     *done = true;
     // Let the last frame's changes paint before the picture is taken.
-    QTimer::singleShot(200, &window, [&window, &exitCode, file] {
-      exitCode = window.grab().save(QString::fromStdString(file), "PNG") ? 0 : 1;
-      if (exitCode) std::fprintf(stderr, "qm7310p: cannot write %s\n", file.c_str());
+    QTimer::singleShot(200, &window, [&window, &exitCode, file, view] {
+      auto write = [&exitCode, file](const QPixmap& picture) {
+        exitCode = picture.save(file, "PNG") ? 0 : 1;
+        if (exitCode) std::fprintf(stderr, "qm7310p: cannot write %s\n", qPrintable(file));
+      };
+      if (view == "chart-zoom") {
+        TfrmSuperContainer::RunModal = [&write](TfrmSuperContainer& zoom) {
+          zoom.resize(TfrmMain::kWidth, TfrmMain::kHeight);
+          zoom.show();
+          QEventLoop settle;
+          QTimer::singleShot(300, &settle, &QEventLoop::quit);
+          settle.exec();
+          write(zoom.grab());
+          return 0;
+        };
+        window.btnFlyClick();
+      } else if (view == "preview") {
+        write(window.PreviewPicture());
+      } else {
+        write(window.grab());
+      }
       window.close();
     });
   };
@@ -159,8 +213,8 @@ void ScheduleScreenshot(TfrmMain& window, const TGuiOptions& o, int& exitCode) {
     });
     poll->start(100);
   }
-  QTimer::singleShot(60000, &window, [&window, &exitCode] {
-    std::fprintf(stderr, "qm7310p: no readings for the screenshot within 60 s\n");
+  QTimer::singleShot(120000, &window, [&window, &exitCode] {
+    std::fprintf(stderr, "qm7310p: no readings for the screenshot within 120 s\n");
     exitCode = 1;
     window.close();
   });
@@ -210,6 +264,7 @@ int RunGui(int argc, char** argv) {
     if (demo)
       window.SetStatusNote(o.capture ? QStringLiteral("Simulated meter: playing a capture (no meter attached)")
                                      : QStringLiteral("Simulated meter (no meter attached)"));
+    if (o.limits) TypeLimits(window, *o.limits);
     if (o.screenshot) ScheduleScreenshot(window, o, exitCode);
     window.show();
     if (o.connect || o.screenshot) {

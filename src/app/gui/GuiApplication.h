@@ -30,7 +30,9 @@ struct TGuiOptions {
   bool connect = false;                // --connect: press "USB Connection" at start
   std::optional<std::string> screenshot;  // --screenshot FILE: save a picture of the window and quit
   bool screenshotDownload = false;        // --download: the picture after a memory download
-  int screenshotReadings = 6;
+  int screenshotReadings = 6;             // --readings N: live readings before the picture
+  std::string screenshotView = "window";  // --view window|chart-zoom|preview
+  std::optional<std::string> limits;      // --limits LOW,HIGH: typed into the limit edits at start
 };
 
 // Parses the command line; nullopt with `error` set (or empty for --help, printed) on a bad one.

@@ -434,6 +434,8 @@ void TfrmMain::btnRecordOpenClick() {
 
 void TfrmMain::btnRecordPrintClick() {}
 
+QPixmap TfrmMain::PreviewPicture() { return {}; }
+
 void TfrmMain::btnRecordFlyClick() {
   btnRecordFly->hide();
   btnGridZoomout->show();

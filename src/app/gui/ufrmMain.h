@@ -58,6 +58,8 @@ class TfrmMain : public QMainWindow, private IMeterView {
   // Who picks among several bridges: the device dialog unless a test sets another chooser.
   void SetChooser(IDeviceChooser* chooser) { DeviceSelector1.SetChooser(chooser ? chooser : &dialogChooser_); }
   TDialogChooser& DialogChooser() { return dialogChooser_; }
+  // The first page of the print preview of the log, as the preview shows it.
+  QPixmap PreviewPicture();
   // A note in the status bar (the simulated meter in use); empty hides it.
   void SetStatusNote(const QString& note);
 
