@@ -8,5 +8,5 @@ out="$(realpath -m "$1")"
 shift
 cd "$(dirname "$0")/.."
 ./scripts/build.sh >/dev/null
-QT_QPA_PLATFORM=offscreen build/src/app/gui/qm7310p --demo --screenshot "$out" "$@"
+QT_QPA_PLATFORM=offscreen build/src/app/gui/qm7310p --demo --period 40 --screenshot "$out" "$@"
 echo "$out"

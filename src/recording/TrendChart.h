@@ -77,8 +77,9 @@ class TTrendChart : public IChart {
   // the same envelope as all its points.
   void FetchWindow(int series, double lo, double hi, std::vector<TChartPoint>& out, int columns = 0) const;
 
-  // Raised after every change of points, visibility or axes, so that a view can repaint.
-  TEvent<> OnChange;
+  // Raised after every change of points, visibility or axes, so that a view can repaint. Several
+  // views may watch the same chart (the window, a printout).
+  TMulticastEvent<> OnChange;
 
  private:
   std::vector<TChartSeries> series_;

@@ -144,17 +144,14 @@ void ResetValueRange(TChartControl& chart) {
 
 bool ChartEditAcceptsKey(char key) { return (key >= '0' && key <= '9') || key == '\b'; }
 
-namespace {
-// A whole number: an optional sign and decimal digits, nothing else, within 32 bits.
-std::optional<std::int32_t> TryReadWholeNumber(std::string_view text) {
+std::optional<std::int32_t> ReadChartNumber(std::string_view text) {
   if (text.starts_with('+') && !text.starts_with("+-")) text.remove_prefix(1);
   return TryReadInteger<std::int32_t>(text);
 }
-}  // namespace
 
 std::string ApplyChartRangeText(std::string_view text, TChartControl& chart, std::int32_t& chartRange,
                                 IPrompt& prompt) {
-  const auto n = TryReadWholeNumber(text);
+  const auto n = ReadChartNumber(text);
   if (n && *n >= kMinChartRange && *n <= kMaxChartRange) {
     chart.SetRange(*n);
     chartRange = *n;

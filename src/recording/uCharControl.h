@@ -78,6 +78,10 @@ void ResetValueRange(TChartControl& chart);
 // Key filter of the range and page edits: digits and backspace.
 bool ChartEditAcceptsKey(char key);
 
+// The whole number the range and page edits hold: an optional sign and decimal digits, nothing
+// else, within 32 bits; nullopt for anything else (empty text too).
+std::optional<std::int32_t> ReadChartNumber(std::string_view text);
+
 inline constexpr std::int32_t kMinChartRange = 10;
 inline constexpr std::int32_t kMaxChartRange = 10000;
 

@@ -163,6 +163,23 @@ std::vector<std::int64_t> Positions(const std::vector<TChartPoint>& points) {
   return out;
 }
 
+// The window and a printout may watch the same chart: each hears every change until it leaves.
+TEST(TrendChartTest, EveryWatcherHearsEachChange) {
+  TTrendChart chart(2);
+  int first = 0, second = 0;
+  const auto token = chart.OnChange.Add([&] { ++first; });
+  chart.OnChange.Add([&] { ++second; });
+  chart.AddPoint(1, 2.5, clRed);
+  chart.SetHorzWindow(1, 100);
+  chart.SetSeriesVisible(0, false);
+  EXPECT_EQ(first, 3);
+  EXPECT_EQ(second, 3);
+  chart.OnChange.Remove(token);
+  chart.ClearSeries(1);
+  EXPECT_EQ(first, 3);
+  EXPECT_EQ(second, 4);
+}
+
 TEST(TrendChartTest, FetchWindowTakesTheWholePositionsInsideTheWindow) {
   TTrendChart chart(1);
   for (int i = 0; i < 100; ++i) chart.AddPoint(0, i * 0.5, clRed);

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -26,6 +27,8 @@
 #include "app/gui/Guard.h"
 #include "app/gui/LimitsPanel.h"
 #include "app/gui/ToolIcons.h"
+#include "app/gui/chart/ChartPanel.h"
+#include "app/gui/chart/ChartView.h"
 #include "app/gui/lcd/CEdit.h"
 #include "app/gui/uMySuper.h"
 #include "app/gui/MainThreadPump.h"
@@ -142,6 +145,8 @@ void TfrmMain::FormDestroy() {
   DeviceSelector1.Close();
   session_->Protocol().SetView(nullptr);
   session_->BindSelector(nullptr);
+  // The views watch the session's models: they go before the session does.
+  delete centralWidget();
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) { event->accept(); }
@@ -389,15 +394,13 @@ QWidget* TfrmMain::BuildGrid(QWidget* parent) {
   return grid;
 }
 
-QWidget* TfrmMain::BuildChartArea(QWidget* parent) {
-  auto* chartParent = NewPanel("pnlChartParent", parent);
-  auto* chartColumn = new QVBoxLayout(chartParent);
-  chartColumn->setContentsMargins(0, 0, 0, 0);
-  auto* chart = NewPanel("Chart1", chartParent, QFrame::StyledPanel);
-  chart->setAutoFillBackground(true);
-  chart->setBackgroundRole(QPalette::Base);
-  chartColumn->addWidget(chart, 1);
-  return chartParent;
+TChartPanel* TfrmMain::BuildChartArea(QWidget* parent) {
+  auto* panel = new TChartPanel(session_->Chart(), session_->ChartControl(), prompt_, parent);
+  panel->Chart().SetDecimalSeparator(QString::fromStdString(session_->DecimalSeparator()));
+  connect(panel, &TChartPanel::ClearRequested, this, [this] { Handle([&] { btnRecordNewClick(); }); });
+  connect(panel, &TChartPanel::ZoomInRequested, this, [this] { Handle([&] { btnFlyClick(); }); });
+  connect(panel, &TChartPanel::ZoomOutRequested, this, [this] { Handle([&] { btnGridZoomoutClick(); }); });
+  return panel;
 }
 
 // ---- the log ----
@@ -432,9 +435,35 @@ void TfrmMain::btnRecordOpenClick() {
   ApplyLogRead(std::move(read), session_->Log(), false, prompt_);
 }
 
-void TfrmMain::btnRecordPrintClick() {}
+void TfrmMain::btnRecordPrintClick() {
+  // The watchdog is suspended while the report is open: the user may read it for a long time.
+  const bool watching = timerDisconectedUSB->isActive();
+  timerDisconectedUSB->stop();
+  struct TResume {
+    TfrmMain& w;
+    bool watching;
+    ~TResume() {
+      // Started again only if it ran before, and only while the link is still open.
+      if (!watching || !w.session_->IsOpen()) return;
+      w.session_->Watchdog().Start();
+      w.ArmWatchdog();
+    }
+  } resume{*this, watching};
+  PreviewLogReport(session_->Log(), prompt_, this, PrintRunner);
+}
 
-QPixmap TfrmMain::PreviewPicture() { return {}; }
+QPixmap TfrmMain::PreviewPicture() {
+  QPixmap picture;
+  PreviewLogReport(session_->Log(), prompt_, this, [&](TfrmPrintPreview& preview) {
+    preview.resize(kWidth, kHeight);
+    preview.show();
+    QEventLoop settle;
+    QTimer::singleShot(300, &settle, &QEventLoop::quit);
+    settle.exec();
+    picture = preview.grab();
+  });
+  return picture;
+}
 
 void TfrmMain::btnRecordFlyClick() {
   btnRecordFly->hide();
@@ -451,7 +480,14 @@ void TfrmMain::btnRecordFlyClick() {
   ShowPanelZoomed(pnlGridParent, Panel2);
 }
 
-void TfrmMain::btnFlyClick() { ShowPanelZoomed(pnlChartParent, pnlChartHome); }
+void TfrmMain::btnFlyClick() {
+  pnlChartParent->SetZoomed(true);
+  struct TAfter {
+    TChartPanel* panel;
+    ~TAfter() { panel->SetZoomed(false); }
+  } after{pnlChartParent};
+  ShowPanelZoomed(pnlChartParent, pnlChartHome);
+}
 
 void TfrmMain::btnGridZoomoutClick() { qm::gui::btnGridZoomoutClick(); }
 

@@ -12,6 +12,7 @@
 
 #include "app/MeterSession.h"
 #include "app/gui/FormDeviceSelect.h"
+#include "app/gui/report/PrintPreview.h"
 #include "protocol/MeterProtocolPorts.h"
 #include "selector/uDeviceSelector.h"
 
@@ -27,6 +28,7 @@ class QToolButton;
 namespace qm::gui {
 
 class TCEdit;
+class TChartPanel;
 class TLcdPanel;
 class TLimitsPanel;
 class TMainThreadPump;
@@ -60,6 +62,8 @@ class TfrmMain : public QMainWindow, private IMeterView {
   TDialogChooser& DialogChooser() { return dialogChooser_; }
   // The first page of the print preview of the log, as the preview shows it.
   QPixmap PreviewPicture();
+  // How the print preview is run: modally by default; tests drive it without a modal loop.
+  TPreviewRunner PrintRunner;
   // A note in the status bar (the simulated meter in use); empty hides it.
   void SetStatusNote(const QString& note);
 
@@ -108,7 +112,7 @@ class TfrmMain : public QMainWindow, private IMeterView {
   void BuildCommandPanel();
   void BuildRecordMenu();
   void BuildLogToolbar(QWidget* parent);
-  QWidget* BuildChartArea(QWidget* parent);
+  TChartPanel* BuildChartArea(QWidget* parent);
   QWidget* BuildGrid(QWidget* parent);
   // Runs file work on a worker thread with the window alive; sampling ticks wait for it.
   void RunFileJob(const QString& label, const std::function<void()>& work);
@@ -138,7 +142,7 @@ class TfrmMain : public QMainWindow, private IMeterView {
   QFrame* Panel4 = nullptr;
   TLimitsPanel* pnlSetComp = nullptr;
   QFrame* pnlChartHome = nullptr;
-  QWidget* pnlChartParent = nullptr;
+  TChartPanel* pnlChartParent = nullptr;
   QWidget* DBGrid1 = nullptr;
   QFrame* ToolBar1 = nullptr;
   QToolButton* btnRecordNew = nullptr;
