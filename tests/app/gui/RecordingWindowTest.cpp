@@ -17,6 +17,7 @@
 
 #include "GuiRig.h"
 #include "app/gui/LimitsPanel.h"
+#include "app/gui/report/PrintPreview.h"
 #include "app/gui/ufrmMain.h"
 #include "app/gui/uMySuper.h"
 #include "common/ScriptedPrompt.h"
@@ -229,6 +230,51 @@ TEST_F(RecordingWindowTest, ZoomWindowsTakeThePanelsAndGiveThemBack) {
   EXPECT_EQ(TfrmSuperContainer::Current(), nullptr);
   // Back in place: the grid below the LCD panel, the chart below the limits.
   EXPECT_GT(grid->geometry().top(), Find("pnlLcd")->geometry().top());
+  TfrmSuperContainer::RunModal = [](TfrmSuperContainer& w) {
+    w.showMaximized();
+    return w.exec();
+  };
+}
+
+TEST_F(RecordingWindowTest, ThePrintPreviewSuspendsTheWatchdogAndRestartsItOnlyIfItRan) {
+  test::TSimRig rig;
+  rig.Add(bmCP2110);
+  Make();
+  auto* watchdog = Find<QTimer>("timerDisconectedUSB");
+  int previews = 0;
+  bool quietWhileOpen = false;
+  window_->PrintRunner = [&](TfrmPrintPreview& preview) {
+    ++previews;
+    quietWhileOpen = !watchdog->isActive();
+    EXPECT_EQ(preview.windowTitle(), "Print Preview");
+  };
+  Find<QToolButton>("btnRecordPrint")->click();  // not connected: stays stopped
+  EXPECT_FALSE(watchdog->isActive());
+  Find<QPushButton>("btnConnect")->click();
+  ASSERT_TRUE(window_->Session().IsOpen());
+  ASSERT_TRUE(watchdog->isActive());
+  Find<QToolButton>("btnRecordPrint")->click();
+  EXPECT_EQ(previews, 2);
+  EXPECT_TRUE(quietWhileOpen);
+  EXPECT_TRUE(watchdog->isActive());
+  Find<QPushButton>("btnConnect")->click();
+}
+
+TEST_F(RecordingWindowTest, TheZoomedChartShowsItsZoomOutButtonOnly) {
+  Make();
+  bool zoomOutShown = false, zoomInHidden = false;
+  TfrmSuperContainer::RunModal = [&](TfrmSuperContainer& w) {
+    zoomOutShown = !w.findChild<QToolButton*>("btnChartZoomOut")->isHidden();
+    zoomInHidden = w.findChild<QToolButton*>("btnFly")->isHidden();
+    w.findChild<QToolButton*>("btnChartZoomOut")->click();
+    return 0;
+  };
+  Find<QToolButton>("btnFly")->click();
+  EXPECT_TRUE(zoomOutShown);
+  EXPECT_TRUE(zoomInHidden);
+  EXPECT_FALSE(Find<QToolButton>("btnFly")->isHidden());
+  EXPECT_TRUE(Find<QToolButton>("btnChartZoomOut")->isHidden());
+  EXPECT_EQ(Find("pnlChartParent")->parentWidget(), Find("pnlChartHome"));
   TfrmSuperContainer::RunModal = [](TfrmSuperContainer& w) {
     w.showMaximized();
     return w.exec();
