@@ -1,9 +1,12 @@
 // The window's share of a reading's road, on Qt's offscreen platform:
 //  - ReadingToLcd: one chunk (one live frame) from its arrival on the main thread through decoding,
-//    logging and the LCD panel's update to the panel repainted; median and p99 in microseconds.
+//    the LCD panel, the comparator, the grid and the chart to the window repainted; median and p99
+//    in microseconds, with 1,000 and 10,000,000 records held.
 //  - GuiCpuWhileStreaming: the GUI thread's CPU time while a simulated meter streams at the link's
 //    full rate (9600 baud, about 27 frames a second) through the simulated bridge, the read thread
-//    and the event loop; as a percentage of one core. 60 s by default (QM_BENCH_STREAM_SECONDS).
+//    and the event loop, into an empty log and into one of 10,000,000 records; as a percentage of
+//    one core. 60 s by default (QM_BENCH_STREAM_SECONDS).
+//  - OpenMillionRecordFile: opening a 1,000,000-record file in the window up to the first paint.
 //  - HandoffLatency: from the read thread handing a chunk over to the job running on the main
 //    thread, woken through the Qt event loop; median and p99 in microseconds.
 #include <benchmark/benchmark.h>
@@ -17,6 +20,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -28,6 +32,8 @@
 #include "app/gui/ufrmMain.h"
 #include "devices/HidPlatform.h"
 #include "devices/MainThread.h"
+#include "recording/LogFiles.h"
+#include "recording/ReadingLog.h"
 #include "sim/SimHidBus.h"
 #include "sim/SimMeter.h"
 #include "sim/SimMeterRunner.h"
@@ -65,9 +71,25 @@ void RunEventLoopFor(int ms) {
   loop.exec();
 }
 
+// Fills the session's log and chart with `records` readings, as a long recording would.
+void Prefill(TMeterSession& session, std::int64_t records) {
+  session.Recorder().mniN10001Click(kRecordLimitItems.size() - 1);  // "Unlimited"
+  MeterReading r;
+  r.FunMode = fmPWRP;
+  r.Value = "2.481";
+  r.Unit = "KW";
+  r.SubValue1 = "230.1";
+  r.SubUnit1 = "V";
+  r.SubValue2 = "12.50";
+  r.SubUnit2 = "A";
+  TReadingLog::TUpdate batch(session.Log());
+  for (std::int64_t i = 0; i < records; ++i) session.Recorder().AppendReading(r, false);
+}
+
 void BM_ReadingToLcd(benchmark::State& state) {
   TSilentPrompt prompt;
   gui::TfrmMain window(prompt, {.DecimalSeparator = "."});
+  Prefill(window.Session(), state.range(0));
   window.show();
   // Frames of every function, so units, annunciators and digits change as they do in use.
   sim::TSimMeter meter;
@@ -91,7 +113,9 @@ void BM_ReadingToLcd(benchmark::State& state) {
   state.counters["p99_us"] = Percentile(us, 0.99);
   state.counters["log_rows"] = static_cast<double>(window.Session().Log().Count());
 }
-BENCHMARK(BM_ReadingToLcd)->Iterations(3000)->Unit(benchmark::kMicrosecond);
+// One reading through the whole window (decode, LCD, comparator, grid append and scroll, chart
+// repaint), with 1,000 and with 10,000,000 records already held.
+BENCHMARK(BM_ReadingToLcd)->Arg(1000)->Arg(10'000'000)->Iterations(3000)->Unit(benchmark::kMicrosecond);
 
 void BM_GuiCpuWhileStreaming(benchmark::State& state) {
   int seconds = 60;
@@ -108,6 +132,7 @@ void BM_GuiCpuWhileStreaming(benchmark::State& state) {
     {
       TSilentPrompt prompt;
       gui::TfrmMain window(prompt, {.DecimalSeparator = "."});
+      Prefill(window.Session(), state.range(0));
       window.show();
       long readings = 0;
       window.Session().OnReadingDecoded.Add([&](TMeterSession::TReadingKind) { ++readings; });
@@ -127,7 +152,41 @@ void BM_GuiCpuWhileStreaming(benchmark::State& state) {
     hid::InstallPlatform(nullptr);
   }
 }
-BENCHMARK(BM_GuiCpuWhileStreaming)->Iterations(1)->Unit(benchmark::kSecond);
+// Streaming into an empty log, and into one that already holds 10,000,000 records.
+BENCHMARK(BM_GuiCpuWhileStreaming)->Arg(0)->Arg(10'000'000)->Iterations(1)->Unit(benchmark::kSecond);
+
+// Opening a 1,000,000-record text file in the window: the file read, the log and its views reset
+// once, and the first paint.
+void BM_OpenMillionRecordFile(benchmark::State& state) {
+  const std::string path = "/tmp/qm-bench-million.xls";
+  {
+    TSilentPrompt prompt;
+    TMeterSession source(prompt);
+    Prefill(source, 1'000'000);
+    SaveLogFile(source.Log(), path, prompt);
+  }
+  for (auto _ : state) {
+    class TOpenPrompt : public TSilentPrompt {
+     public:
+      explicit TOpenPrompt(std::string name) : name_(std::move(name)) {}
+      std::optional<std::string> OpenFileName(const std::string&) override { return name_; }
+
+     private:
+      std::string name_;
+    } prompt(path);
+    gui::TfrmMain window(prompt, {.DecimalSeparator = "."});
+    window.show();
+    RunEventLoopFor(100);
+    auto t0 = TClock::now();
+    window.btnRecordOpenClick();
+    window.repaint();
+    QCoreApplication::processEvents();
+    state.counters["open_ms"] = std::chrono::duration<double, std::milli>(TClock::now() - t0).count();
+    state.counters["rows"] = static_cast<double>(window.Session().Log().Count());
+  }
+  std::remove(path.c_str());
+}
+BENCHMARK(BM_OpenMillionRecordFile)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 class TStampJob : public TSyncJob {
  public:

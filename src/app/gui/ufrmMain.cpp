@@ -29,6 +29,7 @@
 #include "app/gui/ToolIcons.h"
 #include "app/gui/chart/ChartPanel.h"
 #include "app/gui/chart/ChartView.h"
+#include "app/gui/grid/LogGrid.h"
 #include "app/gui/lcd/CEdit.h"
 #include "app/gui/uMySuper.h"
 #include "app/gui/MainThreadPump.h"
@@ -387,10 +388,10 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 QWidget* TfrmMain::BuildGrid(QWidget* parent) {
-  auto* grid = NewPanel("DBGrid1", parent, QFrame::StyledPanel);
-  grid->setFrameShadow(QFrame::Sunken);
-  grid->setAutoFillBackground(true);
-  grid->setBackgroundRole(QPalette::Base);
+  auto* grid = new TLogGrid(session_->Log(), parent);
+  QFont small = font();
+  small.setPixelSize(11);  // the narrow columns of the meter program's grid
+  grid->setFont(small);
   return grid;
 }
 
@@ -466,17 +467,23 @@ QPixmap TfrmMain::PreviewPicture() {
 }
 
 void TfrmMain::btnRecordFlyClick() {
+  auto* grid = static_cast<TLogGrid*>(DBGrid1);
+  const std::vector<int> widths = grid->ColumnWidths();
   btnRecordFly->hide();
   btnGridZoomout->show();
+  grid->SetColumnWidths({TLogGrid::kZoomColumnWidths.begin(), TLogGrid::kZoomColumnWidths.end()});
   struct TAfter {
     TfrmMain& w;
+    TLogGrid* grid;
+    const std::vector<int>& widths;
     ~TAfter() {
+      grid->SetColumnWidths(widths);  // a width changed while zoomed is not kept
       w.raise();
       w.activateWindow();
       w.btnRecordFly->show();
       w.btnGridZoomout->hide();
     }
-  } after{*this};
+  } after{*this, grid, widths};
   ShowPanelZoomed(pnlGridParent, Panel2);
 }
 

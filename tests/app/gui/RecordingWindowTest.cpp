@@ -17,6 +17,7 @@
 
 #include "GuiRig.h"
 #include "app/gui/LimitsPanel.h"
+#include "app/gui/grid/LogGrid.h"
 #include "app/gui/report/PrintPreview.h"
 #include "app/gui/ufrmMain.h"
 #include "app/gui/uMySuper.h"
@@ -205,9 +206,18 @@ TEST_F(RecordingWindowTest, ZoomWindowsTakeThePanelsAndGiveThemBack) {
   QWidget* chart = Find("pnlChartParent");
   QWidget* gridHome = grid->parentWidget();
   QWidget* chartHome = chart->parentWidget();
+  auto* logGrid = Find<TLogGrid>("DBGrid1");
+  std::vector<int> before = logGrid->ColumnWidths();
+  before[0] = 77;  // the user widened a column before zooming
+  logGrid->SetColumnWidths(before);
+  std::vector<int> zoomedWidths;
   int shown = 0;
   TfrmSuperContainer::RunModal = [&](TfrmSuperContainer& w) {
     ++shown;
+    if (shown == 1) {
+      zoomedWidths = logGrid->ColumnWidths();
+      logGrid->SetColumnWidths({99});  // changed while zoomed: lost afterwards
+    }
     EXPECT_EQ(TfrmSuperContainer::Current(), &w);
     EXPECT_TRUE(w.Panel1->isAncestorOf(shown == 1 ? grid : chart));
     if (shown == 1) {
@@ -222,6 +232,8 @@ TEST_F(RecordingWindowTest, ZoomWindowsTakeThePanelsAndGiveThemBack) {
   };
   Find<QToolButton>("btnRecordFly")->click();
   EXPECT_EQ(grid->parentWidget(), gridHome);
+  EXPECT_EQ(zoomedWidths, (std::vector<int>{60, 150, 60, 60, 60, 120, 120, 80, 80}));
+  EXPECT_EQ(logGrid->ColumnWidths(), before);
   EXPECT_FALSE(Find<QToolButton>("btnRecordFly")->isHidden());
   EXPECT_TRUE(Find<QToolButton>("btnGridZoomout")->isHidden());
   window_->btnFlyClick();
