@@ -9,6 +9,8 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFrame>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
@@ -110,6 +112,8 @@ void TfrmMain::FormCreate() {
 
   setWindowTitle(QString::fromLatin1(kCaption));
   resize(kWidth, kHeight);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())  // centred on the desktop
+    move(screen->availableGeometry().center() - QPoint(kWidth / 2, kHeight / 2));
 
   timerDisconectedUSB = new QTimer(this);
   timerDisconectedUSB->setObjectName(QStringLiteral("timerDisconectedUSB"));
