@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace qm::gui {
 
@@ -92,8 +93,9 @@ TChartView::TSeen TChartView::Look() const {
 // land outside the shown window (while the user looks at an older page) repaint nothing.
 void TChartView::ChartChanged() {
   const TSeen now = Look();
-  bool repaint = now.HorzMin != seen_.HorzMin || now.HorzMax != seen_.HorzMax || now.VertMin != seen_.VertMin ||
-                 now.VertMax != seen_.VertMax || now.Visible != seen_.Visible;
+  const bool whole = now.HorzMin != seen_.HorzMin || now.HorzMax != seen_.HorzMax || now.VertMin != seen_.VertMin ||
+                     now.VertMax != seen_.VertMax || now.Visible != seen_.Visible;
+  bool repaint = whole;
   if (!repaint) {
     // The line runs on to the first point either side of the window, so those count as shown.
     const std::int64_t first = detail::FirstPositionIn(now.HorzMin) - 1;
@@ -105,6 +107,21 @@ void TChartView::ChartChanged() {
         repaint = seen_.Counts[i] <= last && now.Counts[i] - 1 >= first;
       }
     }
+  }
+  if (repaint && !whole) {
+    // New points on the shown page change only the strip where their segments run: the rest of
+    // the chart, the axes above all, need not be painted again for every reading.
+    for (std::size_t i = 0; i < now.Counts.size(); ++i) {
+      if (now.Counts[i] < seen_.Counts[i]) {  // points went: everything may differ
+        update();
+        seen_ = now;
+        return;
+      }
+    }
+    const QRect strip = NewPointsRect(seen_, now);
+    seen_ = now;
+    if (!strip.isEmpty()) update(strip);
+    return;
   }
   seen_ = now;
   if (repaint) update();
@@ -200,6 +217,24 @@ struct TMapping {
 
 // ---- drawing ----
 
+QRect TChartView::NewPointsRect(const TSeen& before, const TSeen& now) const {
+  if (frame_.isNull()) return rect();  // not painted yet: the whole view
+  const TMapping map(chart_, frameLayout_.Plot);
+  double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+  for (std::size_t i = 0; i < now.Counts.size(); ++i) {
+    if (!now.Visible[i] || now.Counts[i] <= before.Counts[i]) continue;
+    // From the series' last point before (the new segment's start) to its new last point.
+    const std::int64_t from = std::max<std::int64_t>(0, before.Counts[i] - 1);
+    lo = std::min(lo, map.X(static_cast<double>(from)));
+    hi = std::max(hi, map.X(static_cast<double>(now.Counts[i] - 1)));
+  }
+  if (!(lo <= hi)) return {};
+  constexpr int kPen = 3;  // the round pen's reach beyond its points
+  const QRect strip(QPoint(static_cast<int>(std::floor(lo)) - kPen, frameLayout_.Plot.top() - kPen),
+                    QPoint(static_cast<int>(std::ceil(hi)) + kPen, frameLayout_.Plot.bottom() + kPen));
+  return strip.intersected(frameLayout_.Plot.adjusted(-kPen, -kPen, kPen, kPen)).intersected(rect());
+}
+
 void TChartView::PaintFrame(QPainter& painter, const TLayout& l) const {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, false);
@@ -261,7 +296,7 @@ void TChartView::PaintSeries(QPainter& painter, const TLayout& l) const {
   const int columns = std::max(1, l.Plot.width());
 
   painter.save();
-  painter.setClipRect(l.Plot);
+  painter.setClipRect(l.Plot, painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
   painter.setRenderHint(QPainter::Antialiasing, true);
   painter.setBrush(Qt::NoBrush);
 
@@ -357,7 +392,7 @@ TChartView::TFrameKey TChartView::FrameKey() const {
           decimalSeparator_};
 }
 
-void TChartView::paintEvent(QPaintEvent*) {
+void TChartView::paintEvent(QPaintEvent* event) {
   const TFrameKey key = FrameKey();
   if (frame_.isNull() || !(key == frameKey_)) {
     frame_ = QPixmap(size() * key.PixelRatio);
@@ -369,7 +404,11 @@ void TChartView::paintEvent(QPaintEvent*) {
     frameKey_ = key;
   }
   QPainter painter(this);
-  painter.drawPixmap(0, 0, frame_);
+  // Only the damaged part: a reading on the shown page damages the strip of its segment.
+  const QRect damaged = event->rect();
+  painter.setClipRect(damaged);
+  painter.drawPixmap(damaged, frame_,
+                     QRectF(damaged.topLeft() * key.PixelRatio, damaged.size() * key.PixelRatio).toRect());
   PaintSeries(painter, frameLayout_);
 }
 

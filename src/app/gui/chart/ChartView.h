@@ -94,6 +94,8 @@ class TChartView : public QWidget {
   TFrameKey FrameKey() const;
   void ChartChanged();
   TSeen Look() const;
+  // The strip of the plot that the points added since `before` change; empty when none shows.
+  QRect NewPointsRect(const TSeen& before, const TSeen& now) const;
 
   TTrendChart& chart_;
   TMulticastEvent<>::TToken changeToken_ = 0;

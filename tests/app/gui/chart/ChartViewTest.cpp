@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QPainter>
+#include <QPaintEvent>
+#include <QScreen>
 #include <QTest>
 
 #include <algorithm>
@@ -240,6 +242,35 @@ TEST(ChartViewTest, ScreenAndPictureAgreeAfterTheAxesMove) {
   EXPECT_TRUE(agree());
   view.resize(500, 260);
   EXPECT_TRUE(agree());
+}
+
+// Records damaging the shown page repaint only their segment's strip; what the screen then shows
+// must be what a whole repaint draws.
+TEST(ChartViewTest, AReadingRepaintsItsStripAndTheScreenStaysWhole) {
+  ChartFixture f;
+  f.Reading(5);
+  f.Reading(-3);
+  TChartView view(f.chart);
+  view.resize(400, 300);
+  view.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  Settle();
+
+  struct TDamage : QObject {
+    QRect last;
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) last = static_cast<QPaintEvent*>(e)->rect();
+      return false;
+    }
+  } damage;
+  view.installEventFilter(&damage);
+  for (double v : {1.0, 4.5, -2.0, 0.0, 3.0}) {  // inside the value range: the axes stay
+    f.Reading(v, 1.0, -1.0);
+    Settle();
+    EXPECT_LT(damage.last.width(), view.width() / 4) << v;
+    const QImage shown = view.screen()->grabWindow(view.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown.copy(view.rect()), view.Picture()) << v;
+  }
 }
 
 }  // namespace
