@@ -8,6 +8,7 @@ packages=(
   libudev-dev libpugixml-dev
   qt6-base-dev qt6-qpa-plugins libqt6test6
   fonts-dseg fonts-liberation2 fonts-wqy-microhei
+  scdoc librsvg2-bin dpkg-dev file desktop-file-utils appstream
 )
 
 missing=()

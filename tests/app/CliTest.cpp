@@ -1,4 +1,5 @@
 // The command-line front end end to end: its subcommands over the simulated meter and bus.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "QmVersion.h"
 #include "app/cli/Commands.h"
 #include "sim/Capture.h"
 #include "sim/SimMeter.h"
@@ -142,6 +144,17 @@ TEST_F(CliTest, MonitorWithoutAMatchingBridgeSaysSo) {
   auto r = RunCliArgs({"monitor", "--demo", "--device", "NO-SUCH-PATH", "--count", "1"});
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.out.find("No device found.  Please ensure that you have proper USB connection."), std::string::npos);
+}
+
+// The packaging checks compare this line with the package's version, so it is the bare number.
+TEST_F(CliTest, VersionAnswersAloneWhereverItStands) {
+  EXPECT_THAT(kVersion, ::testing::MatchesRegex(R"([0-9]+\.[0-9]+\.[0-9]+)"));
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--version"}, {"list", "--demo", "--version"}, {"replay", "--version"}}) {
+    auto r = RunCliArgs(args);
+    EXPECT_EQ(r.code, 0) << args[0];
+    EXPECT_EQ(r.out, std::string("qm7310p-cli ") + kVersion + "\n") << args[0];
+  }
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ const char* CliUsage() {
          "  monitor  [--demo[=MODELS]] [options]  open a bridge and print each decoded reading\n"
          "  replay   FILE [--chunk N] [--log F]   decode a raw byte capture as a meter would send it\n"
          "  convert  IN OUT                       load a log file and save it in the other format\n"
+         "  --version                             print the program's version\n"
          "\n"
          "monitor options:\n"
          "  --demo[=MODELS]     simulated bridges with a simulated meter behind each; MODELS is a\n"
@@ -50,6 +51,7 @@ std::optional<TCliOptions> ParseCli(int argc, char** argv, std::string& error) {
   }
   o.command = argv[1];
   if (o.command == "--help" || o.command == "-h") o.command = "help";
+  if (o.command == "--version") o.command = "version";
   for (int i = 2; i < argc; ++i) {
     std::string_view arg = argv[i];
     auto value = [&](std::string& out) {
@@ -129,6 +131,8 @@ std::optional<TCliOptions> ParseCli(int argc, char** argv, std::string& error) {
       o.yes = true;
     } else if (arg == "--help" || arg == "-h") {
       o.command = "help";
+    } else if (arg == "--version") {
+      o.command = "version";
     } else if (arg.starts_with("--")) {
       error = "unknown option " + std::string(arg);
       return std::nullopt;

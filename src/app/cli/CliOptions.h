@@ -9,7 +9,7 @@
 namespace qm::cli {
 
 struct TCliOptions {
-  std::string command;              // list, monitor, replay, convert, help
+  std::string command;              // list, monitor, replay, convert, help, version
   std::vector<std::string> files;   // positional arguments after the command
   std::optional<std::string> demo;  // --demo[=MODELS]: "cp2110" when given bare
   std::optional<long> count;        // --count N

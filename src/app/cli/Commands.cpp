@@ -28,6 +28,7 @@
 #include "recording/LogFiles.h"
 #include "selector/frmDeviceSelect.h"
 #include "selector/uDeviceSelector.h"
+#include "QmVersion.h"
 
 namespace qm::cli {
 
@@ -345,6 +346,10 @@ int RunCli(int argc, char** argv, std::FILE* out) {
   try {
     if (o.command == "help") {
       std::fputs(CliUsage(), out);
+      return 0;
+    }
+    if (o.command == "version") {
+      std::fprintf(out, "qm7310p-cli %s\n", kVersion);
       return 0;
     }
     if (o.command == "list") return RunList(o, out);

@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <QFile>
+#include <QIcon>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
@@ -18,6 +19,7 @@
 #include "app/gui/GuiPrompt.h"
 #include "app/gui/uMySuper.h"
 #include "app/gui/ufrmMain.h"
+#include "QmVersion.h"
 
 namespace qm::gui {
 
@@ -26,7 +28,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: qm7310p [--demo[=MODELS]] [--capture FILE] [--period MS] [--connect]\n"
     "               [--limits LOW,HIGH] [--screenshot FILE [--download] [--readings N]\n"
-    "               [--view window|chart-zoom|preview]]\n"
+    "               [--view window|chart-zoom|preview]] [--version]\n"
     "  --demo[=MODELS]   plug simulated bridges with a simulated meter each (cp2110, ch9329,\n"
     "                    comma-separated; plain --demo is one CP2110)\n"
     "  --capture FILE    plug a simulated CP2110 that plays a raw capture as its meter\n"
@@ -36,7 +38,8 @@ constexpr const char* kUsage =
     "                    with --download, after downloading the meter's memory instead;\n"
     "                    --readings N waits for N readings (6); --view takes the zoomed chart\n"
     "                    or the first page of the print preview instead of the window\n"
-    "  --limits LOW,HIGH type the two limits into the limits panel at start\n";
+    "  --limits LOW,HIGH type the two limits into the limits panel at start\n"
+    "  --version         print the program's version\n";
 
 // The screenshot mode's prompt: nobody is there to answer, so confirmations are Yes and boxes
 // are closed at once, each noted on standard error.
@@ -134,6 +137,8 @@ std::optional<TGuiOptions> ParseGuiOptions(const QStringList& arguments, QString
         return std::nullopt;
       }
       o.limits = text.toStdString();
+    } else if (arg == QLatin1String("--version")) {
+      o.version = true;
     } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
       error.clear();
       return std::nullopt;
@@ -223,8 +228,30 @@ void ScheduleScreenshot(TfrmMain& window, const TGuiOptions& o, int& exitCode) {
 }  // namespace
 
 int RunGui(int argc, char** argv) {
+  // --help and --version answer before the application object exists, which needs a display.
+  // Anything this first look rejects may be one of Qt's own options: the second look, after Qt
+  // took those out, decides.
+  {
+    QStringList raw;
+    for (int i = 0; i < argc; ++i) raw << QString::fromLocal8Bit(argv[i]);
+    QString error;
+    auto early = ParseGuiOptions(raw, error);
+    if (!early && error.isEmpty()) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (early && early->version) {
+      std::printf("qm7310p %s\n", kVersion);
+      return 0;
+    }
+  }
+
   TApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("RV512"));
+  QApplication::setApplicationVersion(QString::fromLatin1(kVersion));
+  // Wayland shells find the menu entry, and so the icon, by this name; X11 ones take the window's.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.qm7310p.link"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("qm7310p")));
   QString error;
   auto options = ParseGuiOptions(QApplication::arguments(), error);
   if (!options) {
@@ -233,6 +260,10 @@ int RunGui(int argc, char** argv) {
     return error.isEmpty() ? 0 : 2;
   }
   const TGuiOptions& o = *options;
+  if (o.version) {
+    std::printf("qm7310p %s\n", kVersion);
+    return 0;
+  }
 
   std::unique_ptr<TDemoRig> demo;
   if (o.demo || o.capture) {

@@ -33,9 +33,11 @@ struct TGuiOptions {
   int screenshotReadings = 6;             // --readings N: live readings before the picture
   std::string screenshotView = "window";  // --view window|chart-zoom|preview
   std::optional<std::string> limits;      // --limits LOW,HIGH: typed into the limit edits at start
+  bool version = false;                   // --version: print the version and quit
 };
 
 // Parses the command line; nullopt with `error` set (or empty for --help, printed) on a bad one.
+// Needs no application object, so --help and --version answer without a display.
 std::optional<TGuiOptions> ParseGuiOptions(const QStringList& arguments, QString& error);
 
 int RunGui(int argc, char** argv);

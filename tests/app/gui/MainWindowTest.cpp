@@ -19,6 +19,7 @@
 #include <stdexcept>
 
 #include "GuiRig.h"
+#include "app/gui/GuiApplication.h"
 #include "app/gui/FormDeviceSelect.h"
 #include "app/gui/MainThreadPump.h"
 #include "app/gui/lcd/LcdPanel.h"
@@ -461,6 +462,34 @@ TEST_F(MainWindowTest, AFailingHandlerReachesTheErrorReportAndTheWindowGoesOn) {
   };
   Connect();
   EXPECT_TRUE(NextReading());
+}
+
+// The start looks at the command line before Qt does, for --help and --version, so the parser has
+// to take --version among the other options and still reject what it does not know.
+TEST(GuiOptionsTest, VersionStandsBesideTheOtherOptions) {
+  struct TCase {
+    QStringList args;
+    bool parsed;
+    bool version;
+  };
+  const TCase cases[] = {
+      {{"qm7310p", "--version"}, true, true},
+      {{"qm7310p", "--demo", "--version", "--period", "40"}, true, true},
+      {{"qm7310p", "--demo"}, true, false},
+      {{"qm7310p", "--version=2"}, false, false},
+      {{"qm7310p", "--version", "--bogus"}, false, false},
+  };
+  for (const TCase& c : cases) {
+    QString error;
+    auto options = ParseGuiOptions(c.args, error);
+    const std::string line = c.args.join(' ').toStdString();
+    ASSERT_EQ(options.has_value(), c.parsed) << line;
+    if (options) {
+      EXPECT_EQ(options->version, c.version) << line;
+    } else {
+      EXPECT_FALSE(error.isEmpty()) << line;
+    }
+  }
 }
 
 }  // namespace
