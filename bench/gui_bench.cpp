@@ -6,6 +6,7 @@
 //    full rate (9600 baud, about 27 frames a second) through the simulated bridge, the read thread
 //    and the event loop, into an empty log and into one of 10,000,000 records; as a percentage of
 //    one core. 60 s by default (QM_BENCH_STREAM_SECONDS).
+//  - WindowMemoryBeyondTheLog: the window's heap beyond the core's log and chart at ten million.
 //  - OpenMillionRecordFile: opening a 1,000,000-record file in the window up to the first paint.
 //  - HandoffLatency: from the read thread handing a chunk over to the job running on the main
 //    thread, woken through the Qt event loop; median and p99 in microseconds.
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <malloc.h>
 #include <time.h>
 
 #include <algorithm>
@@ -158,6 +160,30 @@ void BM_GuiCpuWhileStreaming(benchmark::State& state) {
 }
 // Streaming into an empty log, and into one that already holds 10,000,000 records.
 BENCHMARK(BM_GuiCpuWhileStreaming)->Arg(0)->Arg(kNearlyTenMillion)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The window's heap beyond the core's log and chart, with nearly ten million records held: the
+// same records in a bare session and in a shown window, compared.
+void BM_WindowMemoryBeyondTheLog(benchmark::State& state) {
+  for (auto _ : state) {
+    TSilentPrompt prompt;
+    const std::size_t before = mallinfo2().uordblks;
+    std::size_t core = 0;
+    {
+      TMeterSession session(prompt);
+      Prefill(session, kNearlyTenMillion);
+      core = mallinfo2().uordblks - before;
+    }
+    const std::size_t start = mallinfo2().uordblks;
+    gui::TfrmMain window(prompt, {.DecimalSeparator = "."});
+    Prefill(window.Session(), kNearlyTenMillion);
+    window.show();
+    RunEventLoopFor(300);
+    const std::size_t whole = mallinfo2().uordblks - start;
+    state.counters["core_MB"] = static_cast<double>(core) / 1e6;
+    state.counters["window_beyond_MB"] = (static_cast<double>(whole) - static_cast<double>(core)) / 1e6;
+  }
+}
+BENCHMARK(BM_WindowMemoryBeyondTheLog)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Opening a 1,000,000-record text file in the window: the file read, the log and its views reset
 // once, and the first paint.
