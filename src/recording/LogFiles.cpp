@@ -11,7 +11,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
-#include <optional>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -100,31 +100,38 @@ void WriteFileReplacing(const std::string& name, Produce produce) {
   }
 }
 
-// The whole content of a file; nullopt when it cannot be opened or read.
-std::optional<std::string> ReadWholeFile(const std::string& name) {
-  int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::string bytes;
-  struct stat st {};
-  // The size is a hint for the buffer only; the file is read to its end whatever it says.
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
-  std::size_t used = 0;
-  bool ok = true;
-  while (true) {
-    if (used == bytes.size()) bytes.resize(std::max<std::size_t>(bytes.size() * 2, 1 << 16));
-    ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = n == 0;
-      break;
-    }
-    used += static_cast<std::size_t>(n);
+// A file read failed after it was opened; the load is then treated as if nothing was read.
+struct TReadFailure : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+class TFileSource : public logfiles::TSource {
+ public:
+  TFileSource(int fd, const TLogProgress& progress) : fd_(fd), progress_(progress) {
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0 && st.st_size > 0) size_ = static_cast<double>(st.st_size);
   }
-  ::close(fd);
-  if (!ok) return std::nullopt;
-  bytes.resize(used);
-  return bytes;
-}
+  ~TFileSource() override { ::close(fd_); }
+  TFileSource(const TFileSource&) = delete;
+  TFileSource& operator=(const TFileSource&) = delete;
+
+  std::size_t Read(char* to, std::size_t max) override {
+    while (true) {
+      ssize_t n = ::read(fd_, to, max);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) throw TReadFailure(std::strerror(errno));
+      done_ += static_cast<double>(n);
+      if (progress_ && size_ > 0) progress_(std::min(1.0, done_ / size_));
+      return static_cast<std::size_t>(n);
+    }
+  }
+
+ private:
+  int fd_;
+  const TLogProgress& progress_;
+  double size_ = 0;
+  double done_ = 0;
+};
 
 std::string SavedMessage(const std::string& name) { return "Save table to specified file: " + name + " Scuss!"; }
 
@@ -148,15 +155,73 @@ std::string SaveLogFileName(std::string_view fileName) {
   return name;
 }
 
-TLogWriteResult WriteLogFile(const TReadingLog& table, const std::string& fileName) {
+namespace logfiles {
+
+std::size_t TViewSource::Read(char* to, std::size_t max) {
+  std::size_t n = std::min(max, rest_.size());
+  std::memcpy(to, rest_.data(), n);
+  rest_.remove_prefix(n);
+  return n;
+}
+
+bool TReadBuffer::More() {
+  if (ended_) return false;
+  if (pos_ > 0) {
+    buf_.erase(0, pos_);
+    pos_ = 0;
+  }
+  std::size_t held = buf_.size();
+  std::size_t want = std::max(kPiece, held);
+  buf_.resize(held + want);
+  std::size_t got = 0;
+  try {
+    while (got < want) {
+      std::size_t n = source_.Read(buf_.data() + held + got, want - got);
+      if (n == 0) {
+        ended_ = true;
+        break;
+      }
+      got += n;
+    }
+  } catch (...) {
+    buf_.resize(held + got);
+    throw;
+  }
+  buf_.resize(held + got);
+  return got > 0;
+}
+
+void TReadBuffer::Release() {
+  buf_.erase(0, pos_);
+  buf_.shrink_to_fit();
+  pos_ = 0;
+}
+
+std::string TReadBuffer::Take(std::size_t n) {
+  std::string tail(Rest().substr(n));
+  buf_.erase(0, pos_);
+  buf_.resize(n);
+  pos_ = 0;
+  std::string taken = std::move(buf_);
+  buf_ = std::move(tail);
+  return taken;
+}
+
+}  // namespace logfiles
+
+TLogWriteResult WriteLogFile(const TReadingLog& table, const std::string& fileName, const TLogProgress& progress) {
   TLogWriteResult r;
   r.FileName = SaveLogFileName(fileName);
   r.Xml = LogFileExtension(r.FileName) == ".xml";
   try {
+    const double count = static_cast<double>(std::max<std::size_t>(table.Count(), 1));
+    std::function<void(std::size_t)> onRow;
+    if (progress) onRow = [&](std::size_t row) { progress(static_cast<double>(row) / count); };
     if (r.Xml)
-      WriteFileReplacing(r.FileName, [&](logfiles::TOutput& out) { logfiles::WriteXmlLog(table, out); });
+      WriteFileReplacing(r.FileName, [&](logfiles::TOutput& out) { logfiles::WriteXmlLog(table, out, onRow); });
     else
-      WriteFileReplacing(r.FileName, [&](logfiles::TOutput& out) { logfiles::WriteTextLog(table, out); });
+      WriteFileReplacing(r.FileName, [&](logfiles::TOutput& out) { logfiles::WriteTextLog(table, out, onRow); });
+    if (progress) progress(1.0);
     r.Ok = true;
   } catch (const std::exception& e) {
     r.Error = e.what();
@@ -181,14 +246,19 @@ bool SaveLogFile(TReadingLog& table, const std::string& fileName, IPrompt& promp
   return ReportLogWrite(table, WriteLogFile(table, fileName), prompt);
 }
 
-TLogReadResult ReadLogFile(const std::string& fileName) {
+TLogReadResult ReadLogFile(const std::string& fileName, const TLogProgress& progress) {
   TLogReadResult r;
   r.Xml = LogFileExtension(fileName) == ".xml";
+  int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return r;
+  TFileSource source(fd, progress);
   try {
-    if (auto bytes = ReadWholeFile(fileName)) {
-      r.Read = true;
-      r.Ok = r.Xml ? logfiles::ParseXmlLogInPlace(*bytes, r.Records).Ok() : ParseTextLog(*bytes, r.Records).Ok();
-    }
+    r.Read = true;
+    r.Ok = (r.Xml ? logfiles::ReadXmlLog(source, r.Records) : logfiles::ReadTextLog(source, r.Records)).Ok();
+  } catch (const TReadFailure&) {
+    // The file could not be read to its end (a directory, an I/O error): nothing of it is taken.
+    r.Read = r.Ok = false;
+    r.Records.Clear();
   } catch (const std::exception&) {
     r.Ok = false;
   }
@@ -201,9 +271,13 @@ bool ApplyLogRead(TLogReadResult&& r, TReadingLog& table, bool ClearFirst, IProm
     if (r.Xml) {
       if (r.Ok) table.Swap(r.Records);  // a failed packet leaves the table as it was
     } else if (r.Read) {
+      // The records of the lines read before a failing one stay appended. Into an empty log the
+      // records read are taken over whole rather than copied, so a big file is not held twice.
       if (ClearFirst) table.Clear();
-      // The records of the lines read before a failing one stay appended.
-      for (std::size_t row = 0; row < r.Records.Count(); ++row) table.Append(r.Records.Record(row));
+      if (table.Empty() && !r.Records.Empty())
+        table.Swap(r.Records);
+      else
+        for (std::size_t row = 0; row < r.Records.Count(); ++row) table.Append(r.Records.Record(row));
     }
   } catch (const std::exception&) {
     r.Ok = false;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -32,9 +33,14 @@ std::string FormatXmlLog(const TReadingLog& log);
 
 // Appends the records of a text file to `log`. On failure (empty file, a line with a non-integer
 // first token or more than nine tokens) the records of the earlier lines stay appended.
+// A quoted token left open at a line end goes on over the following lines to its closing quote,
+// so a text holding CR or LF (which the writer quotes) reads back whole; a quote that never
+// closes ends its token at the line end, as in files without such texts.
 TLogParseResult ParseTextLog(std::string_view bytes, TReadingLog& log);
 // Replaces `log` by the records of a data packet, first record current. The whole packet is read
 // and checked first: on failure `log` is left as it was. A row without ANo loads with 0.
+// The packet is parsed in pieces (METADATA whole, then the rows about a megabyte at a time), so
+// reading it needs little memory beyond the records; METADATA must come before ROWDATA.
 TLogParseResult ParseXmlLog(std::string_view bytes, TReadingLog& log);
 
 // Extension of the file name (from the last "." of its last path component on), in lower case;
@@ -53,7 +59,10 @@ struct TLogWriteResult {
   bool Ok = false;
   std::string Error;  // the system's error text when not Ok
 };
-TLogWriteResult WriteLogFile(const TReadingLog& table, const std::string& fileName);
+// Progress of a long save or load, from 0 to 1, reported from the thread doing the work.
+using TLogProgress = std::function<void(double fraction)>;
+
+TLogWriteResult WriteLogFile(const TReadingLog& table, const std::string& fileName, const TLogProgress& progress = {});
 // The box of the save's outcome; a text save leaves the last record current. True when written.
 bool ReportLogWrite(TReadingLog& table, const TLogWriteResult& result, IPrompt& prompt);
 
@@ -63,7 +72,8 @@ struct TLogReadResult {
   bool Read = false;    // the file's bytes were read
   bool Ok = false;
 };
-TLogReadResult ReadLogFile(const std::string& fileName);
+// Reads the file piece by piece: besides the records it holds, a load needs a few megabytes.
+TLogReadResult ReadLogFile(const std::string& fileName, const TLogProgress& progress = {});
 // Applies a read to `table` as LoadLogFile does (one OnReset) and reports a failure.
 bool ApplyLogRead(TLogReadResult&& result, TReadingLog& table, bool ClearFirst, IPrompt& prompt);
 

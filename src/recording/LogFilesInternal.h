@@ -1,5 +1,5 @@
-// Internal to the log files: the output buffer the writers fill, the two writers, and the XML
-// reader working on a buffer it may overwrite.
+// Internal to the log files: the output buffer the writers fill, the input the readers take piece
+// by piece, the two writers and the two streaming readers.
 #pragma once
 
 #include <cstddef>
@@ -42,10 +42,56 @@ class TOutput {
   std::string buf_;
 };
 
-void WriteTextLog(const TReadingLog& log, TOutput& out);
-void WriteXmlLog(const TReadingLog& log, TOutput& out);
+// A file's bytes, or a buffer's, handed out piece by piece.
+class TSource {
+ public:
+  virtual ~TSource() = default;
+  // Copies up to `max` further bytes to `to`; 0 at the end. Throws when the bytes cannot be read.
+  virtual std::size_t Read(char* to, std::size_t max) = 0;
+};
 
-// ParseXmlLog on a buffer it parses in place (its content is lost), saving a copy of a big file.
-TLogParseResult ParseXmlLogInPlace(std::string& bytes, TReadingLog& log);
+class TViewSource : public TSource {
+ public:
+  explicit TViewSource(std::string_view bytes) : rest_(bytes) {}
+  std::size_t Read(char* to, std::size_t max) override;
+
+ private:
+  std::string_view rest_;
+};
+
+// The readers' window on a source: the bytes not yet consumed, grown on demand. A reader only ever
+// holds what it has not finished with, so a file of any size is read in bounded memory.
+class TReadBuffer {
+ public:
+  static constexpr std::size_t kPiece = std::size_t{1} << 20;
+
+  explicit TReadBuffer(TSource& source) : source_(source) {}
+
+  // The bytes read and not yet consumed. Consume() and More() invalidate it.
+  std::string_view Rest() const { return std::string_view(buf_).substr(pos_); }
+  // Drops `n` bytes from the front of Rest().
+  void Consume(std::size_t n) { pos_ += n; }
+  // Reads at least one more piece (and at least as much again as is held, so that a long item is
+  // not rescanned over and over). False when the source has ended; then Ended() is true.
+  bool More();
+  bool Ended() const { return ended_; }
+  // Drops the consumed bytes and gives their memory back.
+  void Release();
+  // Takes the first `n` bytes of Rest() out without copying them; the rest stays.
+  std::string Take(std::size_t n);
+
+ private:
+  TSource& source_;
+  std::string buf_;
+  std::size_t pos_ = 0;
+  bool ended_ = false;
+};
+
+void WriteTextLog(const TReadingLog& log, TOutput& out, const std::function<void(std::size_t row)>& onRow = {});
+void WriteXmlLog(const TReadingLog& log, TOutput& out, const std::function<void(std::size_t row)>& onRow = {});
+
+// The readers, on a source. The XML reader replaces `log` only once the whole packet proved valid.
+TLogParseResult ReadTextLog(TSource& source, TReadingLog& log);
+TLogParseResult ReadXmlLog(TSource& source, TReadingLog& log);
 
 }  // namespace qm::logfiles

@@ -1,7 +1,9 @@
 // The tab-separated text format of the log files.
+#include <array>
 #include <charconv>
+#include <cstdint>
+#include <functional>
 #include <string>
-#include <vector>
 
 #include "common/NumberText.h"
 #include "recording/LogFiles.h"
@@ -65,57 +67,109 @@ void PutField(logfiles::TOutput& out, const LogText& text, bool dropSpaces) {
   }
 }
 
-// Splits one line into its tokens; stops after `limit` + 1 tokens, which is already too many.
-std::vector<std::string> Tokens(std::string_view line, std::size_t limit) {
-  std::vector<std::string> tokens;
-  std::size_t i = 0;
-  while (tokens.size() <= limit) {
-    while (i < line.size() && IsSeparator(line[i])) ++i;
-    if (i == line.size()) break;
-    std::string token;
-    if (line[i] == '"') {
-      // Runs to the next single double quote (or the end of the line); "" stands for one quote.
-      for (++i; i < line.size(); ++i) {
-        if (line[i] != '"') {
-          token.push_back(line[i]);
-        } else if (i + 1 < line.size() && line[i + 1] == '"') {
-          token.push_back('"');
-          ++i;
-        } else {
-          ++i;
-          break;
-        }
-      }
-    } else {
-      std::size_t start = i;
-      while (i < line.size() && !IsSeparator(line[i])) ++i;
-      token.assign(line.substr(start, i - start));
-    }
-    tokens.push_back(std::move(token));
-  }
-  return tokens;
-}
+bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 
-// Cuts `bytes` into lines ending at CR, LF or CR LF, handing each to `onLine` until it returns false.
-template <typename OnLine>
-void ForEachLine(std::string_view bytes, OnLine onLine) {
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    std::size_t end = bytes.find_first_of("\r\n", i);
-    if (end == std::string_view::npos) end = bytes.size();
-    if (!onLine(bytes.substr(i, end - i))) return;
-    i = end;
-    if (i == bytes.size()) return;
-    bool cr = bytes[i++] == '\r';
-    if (cr && i < bytes.size() && bytes[i] == '\n') ++i;
+// A quoted token still open this far past its quote is taken as a stray quote (see TRecordScan).
+constexpr std::size_t kMaxOpenQuote = std::size_t{1} << 20;
+
+// Cuts one record off the front of the unread bytes. A record is a line, except that a quoted
+// token left open at a line end goes on over the following lines to its closing quote, so that
+// a text holding CR or LF comes back whole. When the quote never closes (the file ends first, or
+// it is still open kMaxOpenQuote bytes on) the token ends at its first line end, as it always
+// did; files without quotes therefore read as they always have.
+class TRecordScan {
+ public:
+  enum class TResult : std::uint8_t { Done, NeedMore };
+
+  // Tokens beyond kLogFieldCount are counted but not kept: one more is already a failure.
+  std::array<std::string, kLogFieldCount> tokens;
+  std::size_t count = 0;
+  std::size_t used = 0;  // bytes of the record, its line end included
+
+  TResult Scan(std::string_view s, bool ended) {
+    count = 0;
+    std::size_t i = 0;
+    while (true) {
+      while (i < s.size() && IsSeparator(s[i]) && !IsLineEnd(s[i])) ++i;
+      if (i == s.size()) {
+        if (!ended) return TResult::NeedMore;
+        used = i;
+        return TResult::Done;
+      }
+      if (IsLineEnd(s[i])) {
+        if (s[i++] == '\r') {
+          if (i == s.size() && !ended) return TResult::NeedMore;
+          if (i < s.size() && s[i] == '\n') ++i;
+        }
+        used = i;
+        return TResult::Done;
+      }
+      if (count > kLogFieldCount) {  // too many already; the rest of the record does not matter
+        used = i;
+        return TResult::Done;
+      }
+      std::string* token = count < kLogFieldCount ? &tokens[count] : nullptr;
+      if (token) token->clear();
+      ++count;
+      if (s[i] == '"') {
+        if (!Quoted(s, ended, i, token, count == 1 ? s.size() : kLogTextWidth)) return TResult::NeedMore;
+      } else {
+        std::size_t start = i;
+        while (i < s.size() && !IsSeparator(s[i])) ++i;
+        if (i == s.size() && !ended) return TResult::NeedMore;
+        if (token) token->assign(s.substr(start, count == 1 ? i - start : std::min(i - start, kLogTextWidth)));
+      }
+    }
   }
-}
+
+ private:
+  // The log keeps kLogTextWidth bytes of a text; the record number is read whole.
+  static void Keep(std::string* token, std::size_t limit, char c) {
+    if (token && token->size() < limit) token->push_back(c);
+  }
+
+  // The quoted token at s[i]; "" stands for one quote. False when more bytes are needed.
+  static bool Quoted(std::string_view s, bool ended, std::size_t& i, std::string* token, std::size_t limit) {
+    std::size_t firstLineEnd = std::string_view::npos;
+    std::size_t keptAtLineEnd = 0;
+    for (std::size_t j = i + 1;; ++j) {
+      bool stray = firstLineEnd != std::string_view::npos && j - i > kMaxOpenQuote;
+      if (j == s.size() || stray) {
+        if (!ended && !stray) return false;
+        // The quote never closes: the token ends at its first line end, or the end of the bytes.
+        if (firstLineEnd != std::string_view::npos) {
+          if (token) token->resize(keptAtLineEnd);
+          i = firstLineEnd;
+        } else {
+          i = j;
+        }
+        return true;
+      }
+      char c = s[j];
+      if (IsLineEnd(c) && firstLineEnd == std::string_view::npos) {
+        firstLineEnd = j;
+        keptAtLineEnd = token ? token->size() : 0;
+      }
+      if (c != '"') {
+        Keep(token, limit, c);
+      } else if (j + 1 == s.size() && !ended) {
+        return false;  // a closing quote, or the first of two
+      } else if (j + 1 < s.size() && s[j + 1] == '"') {
+        Keep(token, limit, '"');
+        ++j;
+      } else {
+        i = j + 1;
+        return true;
+      }
+    }
+  }
+};
 
 }  // namespace
 
 namespace logfiles {
 
-void WriteTextLog(const TReadingLog& log, TOutput& out) {
+void WriteTextLog(const TReadingLog& log, TOutput& out, const std::function<void(std::size_t row)>& onRow) {
   for (std::size_t i = 0; i < kLogFieldCount; ++i) {
     if (i > 0) out.Put('\t');
     out.Put(kLogColumnTitles[i]);
@@ -123,6 +177,7 @@ void WriteTextLog(const TReadingLog& log, TOutput& out) {
   out.Put(kLineEnd);
   char number[16];
   for (std::size_t row = 0; row < log.Count(); ++row) {
+    if (onRow && row % 65536 == 0) onRow(row);
     LogRecord r = log.Record(row);
     auto [end, ec] = std::to_chars(number, number + sizeof number, r.ANo);
     out.Put(std::string_view(number, static_cast<std::size_t>(end - number)));
@@ -143,29 +198,41 @@ std::string FormatTextLog(const TReadingLog& log) {
 }
 
 TLogParseResult ParseTextLog(std::string_view bytes, TReadingLog& log) {
-  if (bytes.empty()) return {"the file is empty"};
-  TLogParseResult result;
-  std::size_t lineNo = 0;
-  ForEachLine(bytes, [&](std::string_view line) {
-    if (++lineNo == 1) return true;  // the header, whatever it holds
-    std::vector<std::string> tokens = Tokens(line, kLogFieldCount);
-    if (tokens.empty()) return true;
-    if (tokens.size() > kLogFieldCount) {
-      result.Error = "line " + std::to_string(lineNo) + ": more than nine fields";
-      return false;
+  logfiles::TViewSource source(bytes);
+  return logfiles::ReadTextLog(source, log);
+}
+
+TLogParseResult logfiles::ReadTextLog(TSource& source, TReadingLog& log) {
+  TReadBuffer in(source);
+  // The first line is dropped whatever it holds, quotes included.
+  while (true) {
+    std::string_view rest = in.Rest();
+    std::size_t end = rest.find_first_of("\r\n");
+    if (end != std::string_view::npos && (end + 1 < rest.size() || in.Ended() || rest[end] == '\n')) {
+      in.Consume(end + (rest[end] == '\r' && end + 1 < rest.size() && rest[end + 1] == '\n' ? 2 : 1));
+      break;
     }
-    auto no = TryReadInteger<std::int32_t>(tokens[0]);
-    if (!no) {
-      result.Error = "line " + std::to_string(lineNo) + ": the record number is not an integer";
-      return false;
+    if (!in.More()) {
+      if (in.Rest().empty()) return {"the file is empty"};
+      if (end == std::string_view::npos) return {};  // the header alone, without a line end
     }
+  }
+  TRecordScan scan;
+  std::size_t record = 0;
+  while (true) {
+    if (in.Rest().empty() && !in.More()) return {};
+    while (scan.Scan(in.Rest(), in.Ended()) == TRecordScan::TResult::NeedMore) in.More();
+    in.Consume(scan.used);
+    if (scan.count == 0) continue;
+    ++record;
+    if (scan.count > kLogFieldCount) return {"record " + std::to_string(record) + ": more than nine fields"};
+    auto no = TryReadInteger<std::int32_t>(scan.tokens[0]);
+    if (!no) return {"record " + std::to_string(record) + ": the record number is not an integer"};
     LogRecord r;
     r.ANo = *no;
-    for (std::size_t t = 1; t < tokens.size(); ++t) r.*kLogTextFields[t - 1] = std::move(tokens[t]);
+    for (std::size_t t = 1; t < scan.count; ++t) r.*kLogTextFields[t - 1] = scan.tokens[t];
     log.Append(r);
-    return true;
-  });
-  return result;
+  }
 }
 
 }  // namespace qm

@@ -83,6 +83,14 @@ INSTANTIATE_TEST_SUITE_P(
                      "h\r\n1 \"a b\" \"say \"\"hi\"\"\" \"\" \"ab\"cd q\"r \"open to the end\r\n",
                      true,
                      {Rec(1, {"a b", "say \"hi\"", "", "ab", "cd", "q\"r", "open to the end"})}},
+        TextReadCase{"QuotedTokenRunsOverLineEnds",
+                     "h\r\n1 \"a\r\nb\" \"\n\" c\r\n2 \"x\"\"\r\"\r\n",
+                     true,
+                     {Rec(1, {"a\r\nb", "\n", "c"}), Rec(2, {"x\"\r"})}},
+        TextReadCase{"QuoteNeverClosedEndsAtItsLineEnd",
+                     "h\r\n1 \"open\tto the end\r\n2 b\r\n3 c",
+                     true,
+                     {Rec(1, {"open\tto the end"}), Rec(2, {"b"}), Rec(3, {"c"})}},
         TextReadCase{"NullTokenIsText", "h\r\n1\tNULL\tNULL\r\n", true, {Rec(1, {"NULL", "NULL"})}},
         TextReadCase{"LongTokenCut", "h\r\n1\t0123456789abcdefghijKLMNO\r\n", true, {Rec(1, {"0123456789abcdefghij"})}},
         TextReadCase{"NulIsNoSeparatorButEndsTheText", "h\r\n1\ta\0b\tc\r\n"s, true, {Rec(1, {"a", "c"})}},
@@ -128,6 +136,36 @@ TEST(TextLogTest, InnerSpaceOutsideTheMainValueIsQuotedSoTheLogReadsBack) {
   EXPECT_EQ(Records(shifted), std::vector<LogRecord>{Rec(5, {"t", "PWRP", "1", "kW", "1", "2", "V"})});
 }
 
+TEST(TextLogTest, EveryByteInsideAFieldComesBack) {
+  // A meter frame with a valid checksum can put a LF into a display field; such a log used to
+  // save fine and then fail to load from that line on.
+  TReadingLog log;
+  for (int c = 1; c < 256; ++c) {
+    std::string text = "a" + std::string(1, static_cast<char>(c)) + "b";
+    log.Append(Rec(c, {text, "PWRP", "2.4\n5", "kW", text, "\"" + text, "\r\n", text + "\""}));
+  }
+  const std::string file = FormatTextLog(log);
+  TReadingLog back;
+  ASSERT_TRUE(ParseTextLog(file, back).Ok());
+  ASSERT_EQ(back.Count(), log.Count());
+  for (std::size_t row = 0; row < log.Count(); ++row) {
+    LogRecord expected = log.Record(row);
+    expected.ASubValue2 = "NULL";  // blanks alone are an empty field
+    EXPECT_EQ(back.Record(row), expected) << "byte " << row + 1;
+  }
+  EXPECT_EQ(FormatTextLog(back), file);
+}
+
+TEST(TextLogTest, BigFileWithQuotedLineEndsReadsBackWhole) {
+  // Several megabytes, so that records and quoted tokens straddle the reader's pieces.
+  TReadingLog log;
+  for (int i = 1; i <= 60000; ++i)
+    log.Append(Rec(i, {"14:03:27(2024-05-01)", "PWRP", "12,5", "kW", "1\r\n" + std::to_string(i), "V", "\"", "A"}));
+  TReadingLog back;
+  ASSERT_TRUE(ParseTextLog(FormatTextLog(log), back).Ok());
+  EXPECT_EQ(Records(back), Records(log));
+}
+
 // ---- XML data packet ----
 
 const std::string kXmlHead =
@@ -164,6 +202,30 @@ TEST(XmlLogTest, AMeterTextWithANulComesBackAsTheGridShowedIt) {
   EXPECT_EQ(Records(back), Records(log));
   EXPECT_EQ(back.Record(0).ATime, "12");
   EXPECT_EQ(back.Record(0).AValue, "");
+}
+
+TEST(XmlLogTest, ControlBytesAreWrittenAsCharacterReferences) {
+  TReadingLog log;
+  log.Append(Rec(1, {"\x01\x08\x0B\x0C\x1F\x7F", "a\tb"}));
+  const std::string file = FormatXmlLog(log);
+  EXPECT_NE(file.find("ATime=\"&#001;&#008;&#011;&#012;&#031;\x7F\" AFunction=\"a&#009;b\""), std::string::npos);
+  EXPECT_TRUE(std::none_of(file.begin(), file.end(), [](char c) { return c >= 0 && c < 0x20; }));
+}
+
+TEST(XmlLogTest, PacketThroughTextAndBackIsUnchanged) {
+  // Another program's packet, rows with CR and LF in their texts, converted to text and back.
+  const std::string packet = kXmlHead +
+                             "<PARAMS/></METADATA><ROWDATA><ROW ANo=\"1\" ATime=\"t\" AFunction=\"a&#013;&#010;b\" "
+                             "AValue=\"1\" AUnit=\"x&#010;&quot;y\" ASubValue1=\"1\" ASubUnit1=\"y&#013;z\" "
+                             "ASubValue2=\"2\" ASubUnit2=\"A\"/></ROWDATA></DATAPACKET>";
+  TReadingLog xml;
+  ASSERT_TRUE(ParseXmlLog(packet, xml).Ok());
+  TReadingLog text;
+  ASSERT_TRUE(ParseTextLog(FormatTextLog(xml), text).Ok());
+  TReadingLog again;
+  ASSERT_TRUE(ParseXmlLog(FormatXmlLog(text), again).Ok());
+  EXPECT_EQ(Records(again), Records(xml));
+  EXPECT_EQ(again.Record(0).AUnit, "x\n\"y");
 }
 
 TEST(XmlLogTest, RoundTripKeepsEveryByteNullsAndTheChangeState) {
@@ -336,8 +398,40 @@ INSTANTIATE_TEST_SUITE_P(
                                                    "\"AUnit\" fieldtype=\"string.uni\""))},
         RejectedXmlCase{"FieldTwice", Packet(NineFields() + "<FIELD attrname=\"AUnit\" fieldtype=\"string\"/>")},
         RejectedXmlCase{"NumberNotAnInteger", Packet(NineFields(), "<ROW ANo=\"1\"/><ROW ANo=\"x1\"/>")},
-        RejectedXmlCase{"NumberBeyond32Bits", Packet(NineFields(), "<ROW ANo=\"2147483648\"/>")}),
+        RejectedXmlCase{"NumberBeyond32Bits", Packet(NineFields(), "<ROW ANo=\"2147483648\"/>")},
+        RejectedXmlCase{"MismatchedEndTag", Replace(OurFile(), "</ROWDATA>", "</ROWS>")},
+        RejectedXmlCase{"BadRowMarkup", Packet(NineFields(), "<ROW ANo=\"1\"/><ROW ANo=2/>")},
+        RejectedXmlCase{"ElementAfterThePacket", OurFile() + "<DATAPACKET/>"},
+        RejectedXmlCase{"TextAfterThePacket", OurFile() + " x"}),
     [](const auto& p) { return std::string(p.param.name); });
+
+TEST(XmlLogTest, BigPacketWithMarkupBetweenRowsReadsInPieces) {
+  // Several megabytes, so that the rows are parsed in many batches; comments, CDATA, blanks and
+  // rows with content sit between them, and a row element is split by every piece boundary.
+  std::string rows;
+  std::vector<LogRecord> expected;
+  for (int i = 1; i <= 40000; ++i) {
+    rows += "<ROW ANo='" + std::to_string(i) + "' ATime=\"a&gt;b\" AUnit='&#x41;>'/>\r\n";
+    expected.push_back(Rec(i, {"a>b", std::nullopt, std::nullopt, "A>"}));
+    if (i % 997 == 0) rows += "<!-- <ROW ANo='0'/> --><![CDATA[ <ROW/> ]]>  <?pi ?>";
+    if (i % 1499 == 0) {
+      rows += "<ROW ANo=\"-" + std::to_string(i) + "\"><X><ROW ANo='1'/></X></ROW>";
+      expected.push_back(Rec(-i, {}));
+    }
+  }
+  TReadingLog log;
+  TLogParseResult result = ParseXmlLog(Packet(NineFields(), rows) + "\n<!-- end -->\n", log);
+  ASSERT_TRUE(result.Ok()) << result.Error;
+  EXPECT_EQ(Records(log), expected);
+
+  // A fault far beyond the first batch still leaves the log as it was.
+  TReadingLog held;
+  held.Append(Rec(1, {"held"}));
+  EXPECT_FALSE(ParseXmlLog(Packet(NineFields(), rows + "<ROW ANo='x'/>"), held).Ok());
+  EXPECT_FALSE(ParseXmlLog(Packet(NineFields(), rows + "<ROW ANo='1'>"), held).Ok());
+  EXPECT_FALSE(ParseXmlLog(Packet(NineFields(), rows).substr(0, rows.size() / 2), held).Ok());
+  EXPECT_EQ(Records(held), std::vector<LogRecord>{Rec(1, {"held"})});
+}
 
 // ---- files ----
 
@@ -509,6 +603,24 @@ TEST_F(LogFileTest, AFailedSaveLeavesThePreviousFileIntact) {
 
   EXPECT_TRUE(SaveLogFile(log, Path("log.xls"), prompt));
   EXPECT_EQ(Contents(Path("log.xls")), FormatTextLog(log));
+}
+
+TEST_F(LogFileTest, LongSavesAndLoadsReportTheirProgress) {
+  TReadingLog log;
+  for (int i = 1; i <= 200000; ++i) log.Append(Rec(i, {"14:03:27(2024-05-01)", "PWRP", "12,5", "kW"}));
+  for (const char* name : {"big.xls", "big.xml"}) {
+    std::vector<double> saved, loaded;
+    ASSERT_TRUE(WriteLogFile(log, Path(name), [&](double f) { saved.push_back(f); }).Ok);
+    TLogReadResult read = ReadLogFile(Path(name), [&](double f) { loaded.push_back(f); });
+    ASSERT_TRUE(read.Ok) << name;
+    EXPECT_EQ(read.Records.Count(), log.Count());
+    for (const auto* fractions : {&saved, &loaded}) {
+      ASSERT_GT(fractions->size(), 2u) << name;
+      EXPECT_TRUE(std::is_sorted(fractions->begin(), fractions->end())) << name;
+      EXPECT_GE(fractions->front(), 0.0);
+      EXPECT_EQ(fractions->back(), 1.0) << name;
+    }
+  }
 }
 
 TEST_F(LogFileTest, ToolbarButtonsAskForTheFileThenSaveOrLoad) {

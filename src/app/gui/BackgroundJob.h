@@ -12,7 +12,11 @@ namespace qm::gui {
 
 class TMainThreadPump;
 
+// Tells the dialog how far the work has come, 0 to 1; callable from the worker thread.
+using TJobProgress = std::function<void(double fraction)>;
+
 // Runs `work` on a worker thread and returns when it is done; rethrows what it threw.
-void RunInBackground(QWidget* parent, TMainThreadPump& pump, const QString& label, const std::function<void()>& work);
+void RunInBackground(QWidget* parent, TMainThreadPump& pump, const QString& label,
+                     const std::function<void(const TJobProgress&)>& work);
 
 }  // namespace qm::gui

@@ -412,7 +412,7 @@ TChartPanel* TfrmMain::BuildChartArea(QWidget* parent) {
 
 void TfrmMain::btnRecordNewClick() { session_->Recorder().btnRecordNewClick(prompt_); }
 
-void TfrmMain::RunFileJob(const QString& label, const std::function<void()>& work) {
+void TfrmMain::RunFileJob(const QString& label, const std::function<void(const std::function<void(double)>&)>& work) {
   fileJob_ = true;
   struct TDone {
     TfrmMain& w;
@@ -428,7 +428,8 @@ void TfrmMain::btnRecordSaveClick() {
   auto name = prompt_.SaveFileName(std::string(kSaveLogFilter), std::string(kSaveLogDefaultExt), true);
   if (!name) return;
   TLogWriteResult written;
-  RunFileJob(QStringLiteral("Saving the log..."), [&] { written = WriteLogFile(session_->Log(), *name); });
+  RunFileJob(QStringLiteral("Saving the log..."),
+             [&](const TLogProgress& progress) { written = WriteLogFile(session_->Log(), *name, progress); });
   ReportLogWrite(session_->Log(), written, prompt_);
 }
 
@@ -436,7 +437,8 @@ void TfrmMain::btnRecordOpenClick() {
   auto name = prompt_.OpenFileName(std::string(kOpenLogFilter));
   if (!name) return;
   TLogReadResult read;
-  RunFileJob(QStringLiteral("Loading the log..."), [&] { read = ReadLogFile(*name); });
+  RunFileJob(QStringLiteral("Loading the log..."),
+             [&](const TLogProgress& progress) { read = ReadLogFile(*name, progress); });
   ApplyLogRead(std::move(read), session_->Log(), false, prompt_);
 }
 

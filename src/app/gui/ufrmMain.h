@@ -115,7 +115,7 @@ class TfrmMain : public QMainWindow, private IMeterView {
   TChartPanel* BuildChartArea(QWidget* parent);
   QWidget* BuildGrid(QWidget* parent);
   // Runs file work on a worker thread with the window alive; sampling ticks wait for it.
-  void RunFileJob(const QString& label, const std::function<void()>& work);
+  void RunFileJob(const QString& label, const std::function<void(const std::function<void(double)>&)>& work);
   void ArmWatchdog();
   template <typename F>
   void Handle(F&& handler);
