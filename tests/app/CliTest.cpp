@@ -2,16 +2,23 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <chrono>
+#include <thread>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "QmVersion.h"
+#include "app/cli/CliOptions.h"
 #include "app/cli/Commands.h"
+#include "recording/LogFiles.h"
 #include "sim/Capture.h"
 #include "sim/SimMeter.h"
 
@@ -67,6 +74,24 @@ class CliTest : public ::testing::Test {
   fs::path dir_;
 };
 
+TEST(CliTimeSeparator, IsWhatTheLocaleWritesBetweenHoursAndMinutes) {
+  const struct {
+    const char* format;
+    const char* separator;
+  } cases[] = {
+      {"%H:%M:%S", ":"},     // C, en_GB, de_DE
+      {"%H.%M.%S", "."},     // fi_FI, da_DK
+      {"%-H.%M.%S", "."},    // with a flag
+      {"%I:%M:%S %p", ":"},  // twelve-hour clocks
+      {"%Hh%Mm%Ss", "h"},
+      {"%T", ":"},           // formats without the hours keep the colon
+      {"%r", ":"},
+      {"", ":"},
+      {"%H", ":"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(cli::TimeSeparatorOfFormat(c.format), c.separator) << c.format;
+}
+
 TEST_F(CliTest, ReplayDecodesEveryFrameOfACaptureAndLogsIt) {
   sim::TSimMeter meter;
   ASSERT_TRUE(sim::WriteCaptureFile(Path("capture.bin"), meter, 5000));
@@ -111,6 +136,73 @@ TEST_F(CliTest, ConvertRoundTripsTextThroughTheDataPacket) {
   EXPECT_EQ(failed.code, 1);
   EXPECT_NE(failed.out.find("Failed to Load File!"), std::string::npos);
   EXPECT_FALSE(fs::exists(Path("d.xml")));
+}
+
+// Starts a recording of the demo meter in a process of its own and kills it once `file` holds
+// `lines` lines; returns the file's bytes as the kill left them.
+std::string KillRecordingAfter(const std::string& log, const std::string& file, std::size_t lines) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    std::freopen("/dev/null", "w", stdout);
+    ::execl(QM_CLI_PROGRAM, "qm7310p-cli", "monitor", "--demo", "--period", "50", "--log", log.c_str(),
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  std::string text;
+  while (std::chrono::steady_clock::now() < deadline) {
+    text = ReadFile(file);
+    if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) >= lines) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ::kill(pid, SIGKILL);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status)) << "the recording ended before it was killed";
+  return ReadFile(file);
+}
+
+TEST_F(CliTest, AKilledTextRecordingKeepsEveryLineWrittenAsASaveWritesIt) {
+  const std::string survived = KillRecordingAfter(Path("rec.txt"), Path("rec.txt"), 6);
+  TReadingLog log;
+  ASSERT_TRUE(ParseTextLog(survived, log).Ok());
+  ASSERT_GE(log.Count(), 5u);
+  for (std::size_t i = 0; i < log.Count(); ++i) EXPECT_EQ(log.Record(i).ANo, static_cast<std::int32_t>(i + 1));
+  // Whole lines only, each as the text writer makes it.
+  EXPECT_EQ(survived, FormatTextLog(log));
+}
+
+TEST_F(CliTest, AKilledXmlRecordingLeavesAJournalThatConvertTurnsIntoThePacket) {
+  const std::string journal = KillRecordingAfter(Path("rec.xml"), Path("rec.xml.journal"), 6);
+  EXPECT_FALSE(fs::exists(Path("rec.xml")));
+  TReadingLog fromJournal;
+  ASSERT_TRUE(ParseTextLog(journal, fromJournal).Ok());
+  ASSERT_GE(fromJournal.Count(), 5u);
+
+  ASSERT_EQ(RunCliArgs({"convert", Path("rec.xml.journal"), Path("rec.xml")}).code, 0);
+  TReadingLog packet;
+  ASSERT_TRUE(ParseXmlLog(ReadFile(Path("rec.xml")), packet).Ok());
+  ASSERT_EQ(packet.Count(), fromJournal.Count());
+  for (std::size_t i = 0; i < packet.Count(); ++i) EXPECT_EQ(packet.Record(i), fromJournal.Record(i));
+}
+
+TEST_F(CliTest, AFinishedRecordingIsTheSaveOfItsLogAndLeavesNoJournal) {
+  ASSERT_EQ(RunCliArgs({"monitor", "--demo", "--period", "50", "--count", "4", "--log", Path("done.txt")}).code, 0);
+  TReadingLog log;
+  const std::string text = ReadFile(Path("done.txt"));
+  ASSERT_TRUE(ParseTextLog(text, log).Ok());
+  EXPECT_GE(log.Count(), 4u);
+  EXPECT_EQ(text, FormatTextLog(log));
+
+  ASSERT_EQ(RunCliArgs({"monitor", "--demo", "--period", "50", "--count", "4", "--log", Path("done.xml")}).code, 0);
+  TReadingLog packet;
+  ASSERT_TRUE(ParseXmlLog(ReadFile(Path("done.xml")), packet).Ok());
+  EXPECT_GE(packet.Count(), 4u);
+  EXPECT_FALSE(fs::exists(Path("done.xml.journal")));
+
+  auto refused = RunCliArgs({"monitor", "--demo", "--count", "1", "--log", Path("no/such/dir/x.txt")});
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_EQ(refused.out.find("# connected"), std::string::npos) << "a recording that cannot be written must not start";
 }
 
 TEST_F(CliTest, ListShowsBothFamiliesOfTheDemo) {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <clocale>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -20,6 +21,7 @@
 #include "app/MeterSession.h"
 #include "app/ReadingText.h"
 #include "app/cli/CliOptions.h"
+#include "app/cli/LogJournal.h"
 #include "app/cli/TerminalPrompt.h"
 #include "common/CodePage.h"
 #include "devices/MainThread.h"
@@ -55,6 +57,12 @@ std::string LocaleDecimalSeparator(const TCliOptions& o) {
   if (o.decimalSeparator) return *o.decimalSeparator;
   const char* point = std::localeconv()->decimal_point;
   return point && *point ? point : ".";
+}
+
+// The log's time stamps take the locale's time separator, as the window's do.
+std::string LocaleTimeSeparator() {
+  const char* format = nl_langinfo(T_FMT);
+  return TimeSeparatorOfFormat(format ? format : "");
 }
 
 // Prints readings and memory records as the session decodes them, and counts them.
@@ -216,7 +224,7 @@ int RunMonitor(const TCliOptions& o, std::FILE* out) {
   }
   TMainThread::Instance().BindToCurrentThread();
   TTerminalPrompt prompt(out, o.yes);
-  TMeterSession session(prompt, {LocaleDecimalSeparator(o), ":", SystemLocalTime});
+  TMeterSession session(prompt, {LocaleDecimalSeparator(o), LocaleTimeSeparator(), SystemLocalTime});
   if (!ApplyRecordingOptions(o, session, prompt, error)) {
     std::fprintf(stderr, "qm7310p-cli: %s\n", error.c_str());
     return 2;
@@ -233,6 +241,24 @@ int RunMonitor(const TCliOptions& o, std::FILE* out) {
   });
 
   if (!session.btnConnectClick([&](TDeviceSelector& s) { return OpenBridge(o, s); })) return 1;
+  // Once there is something to record (a failed connect leaves an earlier file alone), the
+  // recording goes to disk as it grows: into the text file itself, or, for a data packet
+  // (which cannot be appended to), into a text journal beside it that `convert` turns into the
+  // packet should the program not get to write it at the end.
+  std::unique_ptr<TLogJournal> journal;
+  std::string logFile, journalFile;
+  if (o.log) {
+    logFile = SaveLogFileName(*o.log);
+    journalFile = LogFileExtension(logFile) == ".xml" ? logFile + ".journal" : logFile;
+    journal = TLogJournal::Start(journalFile, session.Log(), error);
+    if (!journal) {
+      std::fprintf(stderr, "qm7310p-cli: cannot record to %s\n", error.c_str());
+      selector.Close();
+      session.BindSelector(nullptr);
+      return 1;
+    }
+  }
+
   std::fprintf(out, "# connected\n");
   for (std::uint8_t code : o.send) session.Protocol().SendCommand(code);
   if (o.exportMemory) session.Protocol().btnExportDataClick();
@@ -247,6 +273,7 @@ int RunMonitor(const TCliOptions& o, std::FILE* out) {
   while (!gInterrupted) {
     TMainThread::Instance().WaitAndProcess(std::chrono::milliseconds(20));
     auto now = Clock::now();
+    if (journal) journal->Tick();
     if (o.count && printer.Printed() >= *o.count) break;
     if (o.timeoutSeconds && now - start >= std::chrono::seconds(*o.timeoutSeconds)) break;
     if (session.CheckWatchdog(now)) {
@@ -291,7 +318,18 @@ int RunMonitor(const TCliOptions& o, std::FILE* out) {
   closedByUs = true;
   selector.Close();
   session.BindSelector(nullptr);
-  if (!SaveLogIfAsked(o, session, prompt)) exitCode = exitCode ? exitCode : 1;
+  if (journal) {
+    const bool journalled = journal->Finish();
+    if (!journalled) std::fprintf(stderr, "qm7310p-cli: %s: %s\n", journalFile.c_str(), journal->Error().c_str());
+    journal.reset();
+    // The whole file once more, written beside and renamed over the recording: the same bytes for
+    // text, the packet for XML. The journal of a packet goes once the packet is safe.
+    if (!SaveLogFile(session.Log(), logFile, prompt)) {
+      exitCode = exitCode ? exitCode : 1;
+    } else if (journalFile != logFile) {
+      std::remove(journalFile.c_str());
+    }
+  }
   return exitCode;
 }
 
@@ -307,7 +345,7 @@ int RunReplay(const TCliOptions& o, std::FILE* out) {
   }
   const std::vector<std::uint8_t>& bytes = *read;
   TTerminalPrompt prompt(out, true);
-  TMeterSession session(prompt, {LocaleDecimalSeparator(o), ":", SystemLocalTime});
+  TMeterSession session(prompt, {LocaleDecimalSeparator(o), LocaleTimeSeparator(), SystemLocalTime});
   std::string error;
   if (!ApplyRecordingOptions(o, session, prompt, error)) {
     std::fprintf(stderr, "qm7310p-cli: %s\n", error.c_str());
