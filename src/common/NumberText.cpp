@@ -7,16 +7,11 @@
 namespace qm {
 
 namespace {
-bool IsBlank(char c) {
-  auto u = static_cast<unsigned char>(c);
-  return u >= 1 && u <= 32;
-}
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 std::optional<double> TryReadNumber(std::string_view text, std::string_view decimalSeparator) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  text = TrimBlanks(text);
   if (text.empty()) return std::nullopt;
 
   // Rebuild the number in the "C" form that from_chars reads, validating the shape as we go.

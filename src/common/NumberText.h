@@ -11,6 +11,22 @@
 
 namespace qm {
 
+// A blank: the space and the control characters, codes 1 to 32. The number reader, the text log
+// files, the limit edits and the device paths all trim the same blanks. NUL is none: it ends a text
+// (the log never holds one) rather than padding it.
+constexpr bool IsBlank(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return u >= 1 && u <= 32;
+}
+constexpr std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// The key filter of every digit edit (sampling interval, chart range, page): digits and backspace.
+constexpr bool DigitEditAcceptsKey(char key) { return (key >= '0' && key <= '9') || key == '\b'; }
+
 // Reads `text` as a decimal number written with `decimalSeparator`: leading and trailing blanks
 // (codes 1..32) allowed, an optional sign, digits with at most one separator, an optional exponent
 // ("E" or "e", optional sign, digits). Anything else (empty, blanks only, letters, a lone sign,

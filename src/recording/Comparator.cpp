@@ -13,12 +13,6 @@ constexpr int kSignificantDigits = 15;
 constexpr int kSmallestFixedExponent = -5;  // 0.00001
 constexpr int kLargestFixedExponent = 13;   // 14 digits before the point
 
-std::string_view TrimBlanks(std::string_view text) {
-  auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
 }  // namespace
 
 std::string FormatGeneral(double v, std::string_view decimalSeparator) {

@@ -17,17 +17,8 @@ constexpr std::size_t kAValueIndex = 2;  // in kLogTextFields
 constexpr std::string_view kNullToken = "NULL";
 constexpr std::string_view kLineEnd = "\r\n";
 
-// Codes 1..32: blanks and control characters, the separators of the text format.
-bool IsSeparator(char c) {
-  auto u = static_cast<unsigned char>(c);
-  return u >= 1 && u <= 32;
-}
-
-std::string_view TrimSeparators(std::string_view s) {
-  while (!s.empty() && IsSeparator(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsSeparator(s.back())) s.remove_suffix(1);
-  return s;
-}
+// The separators of the text format are the blanks (codes 1..32: blanks and control characters).
+constexpr bool IsSeparator(char c) { return IsBlank(c); }
 
 // A text that would not come back as one token (an inner blank or control character, or a
 // leading double quote) is written quoted, its quotes doubled, as the reader takes quoted tokens.
@@ -54,7 +45,7 @@ void PutToken(logfiles::TOutput& out, std::string_view s) {
 }
 
 void PutField(logfiles::TOutput& out, const LogText& text, bool dropSpaces) {
-  std::string_view s = text ? TrimSeparators(*text) : std::string_view{};
+  std::string_view s = text ? TrimBlanks(*text) : std::string_view{};
   if (s.empty()) {
     out.Put(kNullToken);
   } else if (dropSpaces) {

@@ -7,11 +7,7 @@
 
 namespace qm {
 
-namespace {
-constexpr char kBackspace = '\b';
-}  // namespace
-
-bool CEdit2KeyPress(char key) { return (key >= '0' && key <= '9') || key == kBackspace; }
+bool CEdit2KeyPress(char key) { return DigitEditAcceptsKey(key); }
 
 std::optional<AnsiString> TSamplingInterval::timerInputDelayTimer(std::string_view text, IPrompt& prompt) {
   constexpr std::int64_t kMaxPeriodSeconds = std::numeric_limits<std::uint32_t>::max() / 1000;

@@ -142,7 +142,7 @@ void ResetValueRange(TChartControl& chart) {
   chart.SetMinValue(0.0);
 }
 
-bool ChartEditAcceptsKey(char key) { return (key >= '0' && key <= '9') || key == '\b'; }
+bool ChartEditAcceptsKey(char key) { return DigitEditAcceptsKey(key); }
 
 std::optional<std::int32_t> ReadChartNumber(std::string_view text) {
   if (text.starts_with('+') && !text.starts_with("+-")) text.remove_prefix(1);

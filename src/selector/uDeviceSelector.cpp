@@ -1,5 +1,6 @@
 #include "selector/uDeviceSelector.h"
 
+#include "common/NumberText.h"
 #include "devices/CH9329.h"
 #include "devices/CP2110.h"
 #include "selector/frmDeviceSelect.h"
@@ -8,12 +9,8 @@ namespace qm {
 
 namespace {
 
-// Blanks and control characters (codes up to 32) do not make a path.
-bool IsBlankPath(const std::string& path) {
-  for (char c : path)
-    if (static_cast<unsigned char>(c) > ' ') return false;
-  return true;
-}
+// Blanks and control characters do not make a path.
+bool IsBlankPath(const std::string& path) { return TrimBlanks(path).empty(); }
 
 const THIDDeviceInfo* FindPath(const THIDDeviceList& list, const std::string& path) {
   for (const auto& info : list)

@@ -49,5 +49,14 @@ TEST(FunModeNames, LogNameDropsThePrefix) {
   EXPECT_EQ(FunModeIdent(static_cast<TFunMode>(200)), "");
 }
 
+TEST(BlankTest, OneDefinitionOfABlankForEveryReader) {
+  EXPECT_EQ(TrimBlanks(" \t\r\n12,5\x1f "), "12,5");
+  EXPECT_EQ(TrimBlanks(std::string_view("\0" "1", 2)), std::string_view("\0" "1", 2));  // NUL is no blank
+  EXPECT_EQ(TrimBlanks("\x7f"), "\x7f");
+  EXPECT_EQ(TrimBlanks("   "), "");
+  for (char c : std::string("0123456789\b")) EXPECT_TRUE(DigitEditAcceptsKey(c)) << int{c};
+  for (char c : std::string("+-., aZ\r\x7f")) EXPECT_FALSE(DigitEditAcceptsKey(c)) << int{c};
+}
+
 }  // namespace
 }  // namespace qm

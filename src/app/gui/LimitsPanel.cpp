@@ -107,9 +107,10 @@ bool TLimitsPanel::eventFilter(QObject* watched, QEvent* event) {
 
 bool TLimitsPanel::edtCompHighKeyPress(QLineEdit*, QEvent* event) const {
   const QString text = static_cast<QKeyEvent*>(event)->text();
-  // Only typed characters are filtered; moving keys, Delete and shortcuts pass as they are.
-  if (text.size() != 1 || text[0].unicode() >= 0x80 || (text[0].unicode() < 0x20 && text[0] != QChar('\b')))
-    return false;
+  // Only typed characters are filtered; moving keys, Delete and shortcuts (which type nothing or
+  // a control code) pass as they are. A character beyond ASCII is never one the edit takes.
+  if (text.isEmpty() || (text.size() == 1 && text[0].unicode() < 0x20 && text[0] != QChar('\b'))) return false;
+  if (text.size() != 1 || text[0].unicode() >= 0x80) return true;
   return !LimitEditAcceptsKey(static_cast<char>(text[0].unicode()), separator_);
 }
 

@@ -385,8 +385,8 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
   // CEdit2KeyPress: the interval edit takes digits and backspace only.
   if (watched == edtRecInterval && event->type() == QEvent::KeyPress) {
     const QString text = static_cast<QKeyEvent*>(event)->text();
-    if (text.size() == 1 && text[0].unicode() >= 0x20 && text[0].unicode() < 0x80)
-      return !CEdit2KeyPress(static_cast<char>(text[0].unicode()));
+    if (!text.isEmpty() && !(text.size() == 1 && text[0].unicode() < 0x20 && text[0] != QChar('\b')))
+      return text.size() != 1 || text[0].unicode() >= 0x80 || !CEdit2KeyPress(static_cast<char>(text[0].unicode()));
   }
   return QMainWindow::eventFilter(watched, event);
 }
