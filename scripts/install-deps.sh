@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libqt6test6
   fonts-dseg fonts-liberation2 fonts-wqy-microhei
   scdoc librsvg2-bin dpkg-dev file desktop-file-utils appstream
+  clang libclang-rt-14-dev llvm  # the fuzz targets: libFuzzer, the sanitizer runtimes, llvm-symbolizer
 )
 
 missing=()
