@@ -15,23 +15,14 @@
 #include "sim/SimHidBus.h"
 #include "sim/SimMeter.h"
 #include "sim/SimMeterRunner.h"
+#include "SilentPrompt.h"
 
 namespace qm {
 namespace {
 
 using TClock = std::chrono::steady_clock;
 
-class TSilentPrompt : public IPrompt {
- public:
-  void Information(const std::string&) override {}
-  void Message(const std::string&) override {}
-  void ErrorReport(const std::string&) override {}
-  bool Confirm(const std::string&) override { return false; }
-  std::optional<std::string> OpenFileName(const std::string&) override { return std::nullopt; }
-  std::optional<std::string> SaveFileName(const std::string&, const std::string&, bool) override {
-    return std::nullopt;
-  }
-};
+using bench::TSilentPrompt;
 
 template <typename TDone>
 bool Pump(TDone done) {

@@ -39,22 +39,14 @@
 #include "sim/SimHidBus.h"
 #include "sim/SimMeter.h"
 #include "sim/SimMeterRunner.h"
+#include "SilentPrompt.h"
 
 namespace qm {
 namespace {
 
 using TClock = std::chrono::steady_clock;
 
-// Boxes are never shown in a benchmark.
-class TSilentPrompt : public IPrompt {
- public:
-  void Information(const std::string&) override {}
-  void Message(const std::string&) override {}
-  bool Confirm(const std::string&) override { return false; }
-  void ErrorReport(const std::string&) override {}
-  std::optional<std::string> OpenFileName(const std::string&) override { return std::nullopt; }
-  std::optional<std::string> SaveFileName(const std::string&, const std::string&, bool) override { return std::nullopt; }
-};
+using bench::TSilentPrompt;
 
 double Percentile(std::vector<double> v, double p) {
   std::sort(v.begin(), v.end());
@@ -258,13 +250,3 @@ BENCHMARK(BM_HandoffLatency)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace qm
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -20,21 +20,14 @@
 #include "app/gui/report/PrintPreview.h"
 #include "app/gui/report/ReportPainter.h"
 #include "recording/LogStore.h"
+#include "SilentPrompt.h"
 
 namespace qm {
 namespace {
 
 using TClock = std::chrono::steady_clock;
 
-class TSilentPrompt : public IPrompt {
- public:
-  void Information(const std::string&) override {}
-  void Message(const std::string&) override {}
-  bool Confirm(const std::string&) override { return false; }
-  void ErrorReport(const std::string&) override {}
-  std::optional<std::string> OpenFileName(const std::string&) override { return std::nullopt; }
-  std::optional<std::string> SaveFileName(const std::string&, const std::string&, bool) override { return std::nullopt; }
-};
+using bench::TSilentPrompt;
 
 // A field of /proc/self/status in kB (VmRSS, VmHWM), or -1.
 long StatusKb(const char* field) {
@@ -146,13 +139,3 @@ BENCHMARK(BM_PrintPdf)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace qm
-
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

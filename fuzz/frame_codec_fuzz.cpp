@@ -38,18 +38,7 @@ bool ValidUtf8(std::string_view s) {
   return true;
 }
 
-// Answers Yes to everything and never blocks.
-class TYesPrompt : public qm::IPrompt {
- public:
-  void Information(const std::string&) override {}
-  void Message(const std::string&) override {}
-  bool Confirm(const std::string&) override { return true; }
-  void ErrorReport(const std::string&) override {}
-  std::optional<std::string> OpenFileName(const std::string&) override { return std::nullopt; }
-  std::optional<std::string> SaveFileName(const std::string&, const std::string&, bool) override {
-    return std::nullopt;
-  }
-};
+using qm::fuzz::TYesPrompt;
 
 // Converts every text as the window does before drawing it.
 class TConvertingView : public qm::IMeterView {

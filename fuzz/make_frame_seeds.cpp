@@ -76,17 +76,7 @@ class TMeterWriter : public qm::ICommandWriter {
   qm::sim::TSimMeter& meter_;
 };
 
-class TYesPrompt : public qm::IPrompt {
- public:
-  void Information(const std::string&) override {}
-  void Message(const std::string&) override {}
-  bool Confirm(const std::string&) override { return true; }
-  void ErrorReport(const std::string&) override {}
-  std::optional<std::string> OpenFileName(const std::string&) override { return std::nullopt; }
-  std::optional<std::string> SaveFileName(const std::string&, const std::string&, bool) override {
-    return std::nullopt;
-  }
-};
+using qm::fuzz::TYesPrompt;
 
 // Live frames, "ExportMemoryData", the download with the host's acknowledgements, live frames again.
 TSeed Download() {

@@ -391,7 +391,7 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
-QWidget* TfrmMain::BuildGrid(QWidget* parent) {
+TLogGrid* TfrmMain::BuildGrid(QWidget* parent) {
   auto* grid = new TLogGrid(session_->Log(), parent);
   QFont small = font();
   small.setPixelSize(11);  // the narrow columns of the meter program's grid
@@ -473,7 +473,7 @@ QPixmap TfrmMain::PreviewPicture() {
 }
 
 void TfrmMain::btnRecordFlyClick() {
-  auto* grid = static_cast<TLogGrid*>(DBGrid1);
+  TLogGrid* grid = DBGrid1;
   const std::vector<int> widths = grid->ColumnWidths();
   btnRecordFly->hide();
   btnGridZoomout->show();

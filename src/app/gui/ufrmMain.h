@@ -31,6 +31,7 @@ class TCEdit;
 class TChartPanel;
 class TLcdPanel;
 class TLimitsPanel;
+class TLogGrid;
 class TMainThreadPump;
 
 struct TMainWindowOptions {
@@ -113,7 +114,7 @@ class TfrmMain : public QMainWindow, private IMeterView {
   void BuildRecordMenu();
   void BuildLogToolbar(QWidget* parent);
   TChartPanel* BuildChartArea(QWidget* parent);
-  QWidget* BuildGrid(QWidget* parent);
+  TLogGrid* BuildGrid(QWidget* parent);
   // Runs file work on a worker thread with the window alive; sampling ticks wait for it.
   void RunFileJob(const QString& label, const std::function<void(const std::function<void(double)>&)>& work);
   void ArmWatchdog();
@@ -143,7 +144,7 @@ class TfrmMain : public QMainWindow, private IMeterView {
   TLimitsPanel* pnlSetComp = nullptr;
   QFrame* pnlChartHome = nullptr;
   TChartPanel* pnlChartParent = nullptr;
-  QWidget* DBGrid1 = nullptr;
+  TLogGrid* DBGrid1 = nullptr;
   QFrame* ToolBar1 = nullptr;
   QToolButton* btnRecordNew = nullptr;
   QToolButton* btnRecordSave = nullptr;
