@@ -28,6 +28,8 @@ struct TLogParseResult {
 
 // The whole text file for `log`: the header line of the column titles, then one line per record.
 std::string FormatTextLog(const TReadingLog& log);
+// One record's line of the text file, as FormatTextLog writes it, line end included.
+std::string FormatTextLogLine(const LogRecord& record);
 // The whole XML data packet for `log`.
 std::string FormatXmlLog(const TReadingLog& log);
 

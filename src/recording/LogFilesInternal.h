@@ -88,6 +88,8 @@ class TReadBuffer {
 };
 
 void WriteTextLog(const TReadingLog& log, TOutput& out, const std::function<void(std::size_t row)>& onRow = {});
+// One record's line of the text format, its line end included.
+void PutTextLine(TOutput& out, const LogRecord& record);
 void WriteXmlLog(const TReadingLog& log, TOutput& out, const std::function<void(std::size_t row)>& onRow = {});
 
 // The readers, on a source. The XML reader replaces `log` only once the whole packet proved valid.

@@ -166,18 +166,21 @@ void WriteTextLog(const TReadingLog& log, TOutput& out, const std::function<void
     out.Put(kLogColumnTitles[i]);
   }
   out.Put(kLineEnd);
-  char number[16];
   for (std::size_t row = 0; row < log.Count(); ++row) {
     if (onRow && row % 65536 == 0) onRow(row);
-    LogRecord r = log.Record(row);
-    auto [end, ec] = std::to_chars(number, number + sizeof number, r.ANo);
-    out.Put(std::string_view(number, static_cast<std::size_t>(end - number)));
-    for (std::size_t k = 0; k < kLogTextFieldCount; ++k) {
-      out.Put('\t');
-      PutField(out, r.*kLogTextFields[k], k == kAValueIndex);
-    }
-    out.Put(kLineEnd);
+    PutTextLine(out, log.Record(row));
   }
+}
+
+void PutTextLine(TOutput& out, const LogRecord& r) {
+  char number[16];
+  auto [end, ec] = std::to_chars(number, number + sizeof number, r.ANo);
+  out.Put(std::string_view(number, static_cast<std::size_t>(end - number)));
+  for (std::size_t k = 0; k < kLogTextFieldCount; ++k) {
+    out.Put('\t');
+    PutField(out, r.*kLogTextFields[k], k == kAValueIndex);
+  }
+  out.Put(kLineEnd);
 }
 
 }  // namespace logfiles
@@ -185,6 +188,12 @@ void WriteTextLog(const TReadingLog& log, TOutput& out, const std::function<void
 std::string FormatTextLog(const TReadingLog& log) {
   logfiles::TOutput out;
   logfiles::WriteTextLog(log, out);
+  return out.Take();
+}
+
+std::string FormatTextLogLine(const LogRecord& record) {
+  logfiles::TOutput out;
+  logfiles::PutTextLine(out, record);
   return out.Take();
 }
 

@@ -27,7 +27,7 @@ std::unique_ptr<TLogJournal> TLogJournal::Start(const std::string& path, TReadin
 }
 
 TLogJournal::TLogJournal(int fd, TReadingLog& log)
-    : fd_(fd), log_(log), headerSize_(FormatTextLog(one_).size()), lastSync_(Clock::now()) {
+    : fd_(fd), log_(log), lastSync_(Clock::now()) {
   appended_ = log_.OnAppended.Add([this](std::size_t row) { Appended(row); });
   reset_ = log_.OnReset.Add([this] { Rewrite(); });
 }
@@ -39,11 +39,8 @@ TLogJournal::~TLogJournal() {
 }
 
 void TLogJournal::Appended(std::size_t row) {
-  // The record's line exactly as the text writer makes it: the file of a log of this one record,
-  // less its header.
-  one_.Clear();
-  one_.Append(log_.Record(row));
-  pending_ += FormatTextLog(one_).substr(headerSize_);
+  // The record's line exactly as the text writer makes it.
+  pending_ += FormatTextLogLine(log_.Record(row));
 }
 
 // The log changed as a whole (cleared): the file starts again from what the log holds now.

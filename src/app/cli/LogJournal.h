@@ -42,8 +42,6 @@ class TLogJournal {
   TReadingLog& log_;
   TMulticastEvent<std::size_t>::TToken appended_;
   TMulticastEvent<>::TToken reset_;
-  TReadingLog one_;        // holds the record being formatted
-  std::size_t headerSize_;
   std::string pending_;
   bool dirty_ = false;     // written since the last sync
   Clock::time_point lastSync_;
