@@ -1,8 +1,12 @@
 #include "common/CodePage.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
 
 #include <cerrno>
+#endif
 
 namespace qm {
 
@@ -12,6 +16,45 @@ void AppendLatin1(std::string& out, unsigned char byte) {
   out += static_cast<char>(0xC0 | (byte >> 6));
   out += static_cast<char>(0x80 | (byte & 0x3F));
 }
+
+#ifdef _WIN32
+
+void AppendUtf8(std::string& out, const wchar_t* wide, int count) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, wide, count, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return;
+  const std::size_t at = out.size();
+  out.resize(at + static_cast<std::size_t>(size));
+  WideCharToMultiByte(CP_UTF8, 0, wide, count, out.data() + at, size, nullptr, nullptr);
+}
+
+// Windows shows 8-bit texts through the ANSI code page, so the program does too. One character
+// (one byte, or a lead and a trail byte) at a time, so a byte that starts no valid character
+// costs only itself.
+void ConvertAnsi(std::string_view bytes, std::string& out) {
+  const UINT codePage = GetACP();
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    if (byte < 0x80) {
+      out += static_cast<char>(byte);
+      ++i;
+      continue;
+    }
+    const int length = IsDBCSLeadByteEx(codePage, byte) && i + 1 < bytes.size() ? 2 : 1;
+    wchar_t wide[2];
+    const int count =
+        MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.data() + i, length, wide, 2);
+    if (count > 0) {
+      AppendUtf8(out, wide, count);
+      i += static_cast<std::size_t>(length);
+    } else {
+      AppendLatin1(out, byte);
+      ++i;
+    }
+  }
+}
+
+#else
 
 // One converter per thread, opened on first use: iconv handles keep state and are not shared.
 class TConverter {
@@ -48,6 +91,8 @@ class TConverter {
   iconv_t cd_;
 };
 
+#endif
+
 }  // namespace
 
 std::string MeterTextToUtf8(std::string_view bytes) {
@@ -60,6 +105,9 @@ std::string MeterTextToUtf8(std::string_view bytes) {
   if (ascii) return std::string(bytes);
   std::string out;
   out.reserve(bytes.size() * 2);
+#ifdef _WIN32
+  ConvertAnsi(bytes, out);
+#else
   thread_local TConverter converter;
   if (converter.Valid()) {
     converter.Convert(bytes, out);
@@ -72,6 +120,7 @@ std::string MeterTextToUtf8(std::string_view bytes) {
         AppendLatin1(out, b);
     }
   }
+#endif
   return out;
 }
 

@@ -1,6 +1,8 @@
 // The one conversion of meter and log texts for display. Those texts are 8-bit bytes in the meter's
 // code page (the Chinese ANSI code page 936, GBK: the phase-angle unit is the two bytes 0xA1 0xA3);
-// the core keeps and files them as bytes and converts only where a person reads them.
+// the core keeps and files them as bytes and converts only where a person reads them. Windows shows
+// 8-bit texts through its ANSI code page, and the program there does the same (936 on a Chinese
+// system); elsewhere it reads them as code page 936, through iconv.
 #pragma once
 
 #include <string>

@@ -1,10 +1,6 @@
 // Saving and loading the log files: file names, the files themselves, and what the user is told.
 #include "recording/LogFiles.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -16,44 +12,32 @@
 #include <system_error>
 #include <utility>
 
+#include "common/FileIo.h"
 #include "recording/LogFilesInternal.h"
 
 namespace qm {
 
 namespace {
 
+std::system_error SystemError(const std::string& what) { return std::system_error(files::LastError(), what); }
 
-std::system_error SystemError(const std::string& what) {
-  return std::system_error(errno, std::generic_category(), what);
-}
-
-void WriteAll(int fd, std::string_view bytes, const std::string& name) {
-  while (!bytes.empty()) {
-    ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw SystemError("Cannot write file \"" + name + "\"");
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-}
-
-// Closes a descriptor and removes the unfinished temporary file unless the save completed.
+// An unfinished temporary file, removed unless the save completed.
 class TTempFile {
  public:
-  TTempFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  TTempFile(files::TFile file, std::string path) : file_(std::move(file)), path_(std::move(path)) {}
   ~TTempFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!kept_) ::unlink(path_.c_str());
+    file_.Close();
+    if (!kept_) files::RemoveFile(path_);
   }
   TTempFile(const TTempFile&) = delete;
   TTempFile& operator=(const TTempFile&) = delete;
 
-  int Fd() const { return fd_; }
+  files::TFile& File() { return file_; }
   const std::string& Path() const { return path_; }
-  int Close() { return ::close(std::exchange(fd_, -1)); }
   void Keep() { kept_ = true; }
 
  private:
-  int fd_;
+  files::TFile file_;
   std::string path_;
   bool kept_ = false;
 };
@@ -61,18 +45,19 @@ class TTempFile {
 TTempFile CreateTempBeside(const std::filesystem::path& target) {
   static std::atomic<unsigned> counter{0};
   std::filesystem::path dir = target.parent_path();
-  std::string base = "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-";
+  std::string base = "." + target.filename().string() + ".tmp-" + std::to_string(files::ProcessId()) + "-";
   for (int attempt = 0;; ++attempt) {
     std::string path = (dir / (base + std::to_string(counter++))).string();
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) return TTempFile(fd, path);
-    if (errno != EEXIST || attempt == 100) throw SystemError("Cannot create file \"" + target.string() + "\"");
+    files::TFile file = files::TFile::Open(path, files::TFile::TMode::CreateExclusive);
+    if (file.Valid()) return TTempFile(std::move(file), path);
+    if (!files::LastErrorIsAlreadyExists() || attempt == 100)
+      throw SystemError("Cannot create file \"" + target.string() + "\"");
   }
 }
 
 // Writes the bytes `produce` puts out to `name`: to a temporary file beside it first, flushed to
-// the disk and then renamed over `name`, so that a failure never destroys an existing file.
-// Throws std::system_error (and whatever `produce` throws) when the file could not be written.
+// the disk and then put in its place in one step, so that a failure never destroys an existing
+// file. Throws std::system_error (and whatever `produce` throws) when the file could not be written.
 template <typename Produce>
 void WriteFileReplacing(const std::string& name, Produce produce) {
   std::filesystem::path target(name);
@@ -82,22 +67,16 @@ void WriteFileReplacing(const std::string& name, Produce produce) {
     if (!ec) target = resolved;  // replace the file the link points to, not the link
   }
   TTempFile temp = CreateTempBeside(target);
-  struct stat old {};
-  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(temp.Fd(), old.st_mode & 07777);
+  temp.File().CopyAccessRightsOf(target.string());
 
-  logfiles::TOutput out([&](std::string_view piece) { WriteAll(temp.Fd(), piece, name); });
+  logfiles::TOutput out([&](std::string_view piece) {
+    if (!temp.File().WriteAll(piece)) throw SystemError("Cannot write file \"" + name + "\"");
+  });
   produce(out);
   out.Flush();
-  if (::fsync(temp.Fd()) != 0 || temp.Close() != 0) throw SystemError("Cannot write file \"" + name + "\"");
-  if (::rename(temp.Path().c_str(), target.c_str()) != 0) throw SystemError("Cannot create file \"" + name + "\"");
+  if (!temp.File().Sync() || !temp.File().Close()) throw SystemError("Cannot write file \"" + name + "\"");
+  if (!files::PutInPlace(temp.Path(), target.string())) throw SystemError("Cannot create file \"" + name + "\"");
   temp.Keep();
-  // Make the rename itself durable; the data is already safe, so a failure here is not reported.
-  std::string dir = target.parent_path().empty() ? "." : target.parent_path().string();
-  int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
-  }
 }
 
 // A file read failed after it was opened; the load is then treated as if nothing was read.
@@ -107,27 +86,20 @@ struct TReadFailure : std::runtime_error {
 
 class TFileSource : public logfiles::TSource {
  public:
-  TFileSource(int fd, const TLogProgress& progress) : fd_(fd), progress_(progress) {
-    struct stat st {};
-    if (::fstat(fd_, &st) == 0 && st.st_size > 0) size_ = static_cast<double>(st.st_size);
+  TFileSource(files::TFile& file, const TLogProgress& progress) : file_(file), progress_(progress) {
+    if (auto size = file_.Size(); size && *size > 0) size_ = static_cast<double>(*size);
   }
-  ~TFileSource() override { ::close(fd_); }
-  TFileSource(const TFileSource&) = delete;
-  TFileSource& operator=(const TFileSource&) = delete;
 
   std::size_t Read(char* to, std::size_t max) override {
-    while (true) {
-      ssize_t n = ::read(fd_, to, max);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) throw TReadFailure(std::strerror(errno));
-      done_ += static_cast<double>(n);
-      if (progress_ && size_ > 0) progress_(std::min(1.0, done_ / size_));
-      return static_cast<std::size_t>(n);
-    }
+    const long long n = file_.Read(to, max);
+    if (n < 0) throw TReadFailure(files::LastError().message());
+    done_ += static_cast<double>(n);
+    if (progress_ && size_ > 0) progress_(std::min(1.0, done_ / size_));
+    return static_cast<std::size_t>(n);
   }
 
  private:
-  int fd_;
+  files::TFile& file_;
   const TLogProgress& progress_;
   double size_ = 0;
   double done_ = 0;
@@ -249,9 +221,9 @@ bool SaveLogFile(TReadingLog& table, const std::string& fileName, IPrompt& promp
 TLogReadResult ReadLogFile(const std::string& fileName, const TLogProgress& progress) {
   TLogReadResult r;
   r.Xml = LogFileExtension(fileName) == ".xml";
-  int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return r;
-  TFileSource source(fd, progress);
+  files::TFile file = files::TFile::Open(fileName, files::TFile::TMode::Read);
+  if (!file.Valid()) return r;
+  TFileSource source(file, progress);
   try {
     r.Read = true;
     r.Ok = (r.Xml ? logfiles::ReadXmlLog(source, r.Records) : logfiles::ReadTextLog(source, r.Records)).Ok();

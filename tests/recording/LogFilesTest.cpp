@@ -1,8 +1,12 @@
 // The log files: the text and XML formats byte for byte, reading them back, files from elsewhere,
 // and saving and loading through the file system with what the user is told.
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/resource.h>
-#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <csignal>
@@ -13,6 +17,7 @@
 #include <vector>
 
 #include "LogTestRecords.h"
+#include "common/FileIo.h"
 #include "common/ScriptedPrompt.h"
 #include "recording/LogFiles.h"
 
@@ -443,7 +448,7 @@ class LogFileTest : public ::testing::Test {
   void SetUp() override {
     std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     std::replace(test.begin(), test.end(), '/', '_');  // parameterised tests are named "Name/3"
-    dir = std::filesystem::temp_directory_path() / ("qm-logfiles-" + std::to_string(::getpid()) + "-" + test);
+    dir = std::filesystem::temp_directory_path() / ("qm-logfiles-" + std::to_string(files::ProcessId()) + "-" + test);
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
   }
@@ -564,6 +569,7 @@ TEST_F(LogFileTest, SavingOverADirectoryOrIntoAMissingOneFails) {
   EXPECT_EQ(Entries(), (std::vector<std::string>{"taken.xls", "taken.xml"}));  // no temporary files left
 }
 
+#ifndef _WIN32
 // Makes writes beyond `bytes` fail (as a full disk would) until the end of the scope.
 class FileSizeLimit {
  public:
@@ -604,6 +610,26 @@ TEST_F(LogFileTest, AFailedSaveLeavesThePreviousFileIntact) {
   EXPECT_TRUE(SaveLogFile(log, Path("log.xls"), prompt));
   EXPECT_EQ(Contents(Path("log.xls")), FormatTextLog(log));
 }
+#else
+// A file another program holds open without letting it be deleted (a spreadsheet showing the
+// log) cannot be replaced: the save fails, the file stays as it was and no temporary is left.
+TEST_F(LogFileTest, AFileHeldOpenElsewhereIsNotReplaced) {
+  TReadingLog log;
+  for (int i = 1; i <= 100; ++i) log.Append(Rec(i, {"14:03:27(2024-05-01)", "PWRP", "12,5", "kW"}));
+  for (const char* name : {"log.xls", "log.xml"}) {
+    Write(Path(name), "previous");
+    HANDLE held = CreateFileA(Path(name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(SaveLogFile(log, Path(name), prompt)) << name;
+    CloseHandle(held);
+    EXPECT_EQ(Contents(Path(name)), "previous") << name;
+  }
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"log.xls", "log.xml"}));
+
+  EXPECT_TRUE(SaveLogFile(log, Path("log.xls"), prompt));
+  EXPECT_EQ(Contents(Path("log.xls")), FormatTextLog(log));
+}
+#endif
 
 TEST_F(LogFileTest, LongSavesAndLoadsReportTheirProgress) {
   TReadingLog log;

@@ -143,22 +143,4 @@ std::optional<TCliOptions> ParseCli(int argc, char** argv, std::string& error) {
   return o;
 }
 
-std::string TimeSeparatorOfFormat(std::string_view timeFormat) {
-  // The hours may come with a flag or width ("%-H", "%02H"); "%T", "%R" and "%r" mean colons.
-  for (std::size_t i = 0; i + 1 < timeFormat.size(); ++i) {
-    if (timeFormat[i] != '%') continue;
-    std::size_t k = i + 1;
-    while (k < timeFormat.size() && std::string_view("-_0^#123456789").find(timeFormat[k]) != std::string_view::npos) ++k;
-    if (k == timeFormat.size()) break;
-    const char c = timeFormat[k];
-    if (c == 'H' || c == 'I' || c == 'k' || c == 'l') {
-      const std::size_t end = timeFormat.find('%', k + 1);
-      if (end == std::string_view::npos || end == k + 1) break;
-      return std::string(timeFormat.substr(k + 1, end - k - 1));
-    }
-    i = k;
-  }
-  return ":";
-}
-
 }  // namespace qm::cli

@@ -29,10 +29,6 @@ struct TCliOptions {
   std::optional<long> timeoutSeconds;  // monitor: stop after this long
 };
 
-// The regional time separator in a strftime time format (the locale's T_FMT): what stands between
-// the hours and the minutes, "%H.%M.%S" giving "."; ":" when the format does not show it.
-std::string TimeSeparatorOfFormat(std::string_view timeFormat);
-
 // Parses argv; on error returns nullopt and sets `error`.
 std::optional<TCliOptions> ParseCli(int argc, char** argv, std::string& error);
 const char* CliUsage();

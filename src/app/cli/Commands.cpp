@@ -1,9 +1,5 @@
 #include "app/cli/Commands.h"
 
-#include <langinfo.h>
-#include <poll.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <clocale>
 #include <csignal>
@@ -22,8 +18,10 @@
 #include "app/ReadingText.h"
 #include "app/cli/CliOptions.h"
 #include "app/cli/LogJournal.h"
+#include "app/cli/Terminal.h"
 #include "app/cli/TerminalPrompt.h"
 #include "common/CodePage.h"
+#include "common/SystemLocale.h"
 #include "devices/MainThread.h"
 #include "protocol/CommandTable.h"
 #include "devices/uEnumerator.h"
@@ -43,10 +41,7 @@ extern "C" void OnSignal(int) { gInterrupted = true; }
 // gets the bytes.
 class TDisplayConverter {
  public:
-  TDisplayConverter() {
-    const char* codeset = nl_langinfo(CODESET);
-    utf8_ = codeset && std::strcmp(codeset, "UTF-8") == 0;
-  }
+  TDisplayConverter() : utf8_(PrepareUtf8Output()) {}
   std::string operator()(const std::string& bytes) const { return utf8_ ? MeterTextToUtf8(bytes) : bytes; }
 
  private:
@@ -54,15 +49,7 @@ class TDisplayConverter {
 };
 
 std::string LocaleDecimalSeparator(const TCliOptions& o) {
-  if (o.decimalSeparator) return *o.decimalSeparator;
-  const char* point = std::localeconv()->decimal_point;
-  return point && *point ? point : ".";
-}
-
-// The log's time stamps take the locale's time separator, as the window's do.
-std::string LocaleTimeSeparator() {
-  const char* format = nl_langinfo(T_FMT);
-  return TimeSeparatorOfFormat(format ? format : "");
+  return o.decimalSeparator ? *o.decimalSeparator : SystemDecimalSeparator();
 }
 
 // Prints readings and memory records as the session decodes them, and counts them.
@@ -142,7 +129,7 @@ class TTerminalChooser : public IDeviceChooser {
       state.ChangeModel(model == bmCH9329 ? bmCP2110 : bmCH9329);
       paths.insert(paths.end(), state.Devices().begin(), state.Devices().end());
     }
-    if (!isatty(STDIN_FILENO)) {
+    if (!StdinIsTerminal()) {
       std::fprintf(out_, "Several bridges are attached; choose one with --device PATH:\n");
       for (const auto& p : paths) std::fprintf(out_, "  %s\n", p.c_str());
       return std::nullopt;
@@ -224,7 +211,7 @@ int RunMonitor(const TCliOptions& o, std::FILE* out) {
   }
   TMainThread::Instance().BindToCurrentThread();
   TTerminalPrompt prompt(out, o.yes);
-  TMeterSession session(prompt, {LocaleDecimalSeparator(o), LocaleTimeSeparator(), SystemLocalTime});
+  TMeterSession session(prompt, {LocaleDecimalSeparator(o), SystemTimeSeparator(), SystemLocalTime});
   if (!ApplyRecordingOptions(o, session, prompt, error)) {
     std::fprintf(stderr, "qm7310p-cli: %s\n", error.c_str());
     return 2;
@@ -297,10 +284,9 @@ int RunMonitor(const TCliOptions& o, std::FILE* out) {
       nextSample += std::chrono::milliseconds(session.Sampling().PeriodMs());
     }
     if (o.interactive) {
-      pollfd pfd{STDIN_FILENO, POLLIN, 0};
-      if (poll(&pfd, 1, 0) > 0) {
-        std::string line;
-        if (!std::getline(std::cin, line) || line == "quit" || line == "q") break;
+      if (std::optional<std::string> typed = TakeTypedLine(); typed || StdinEnded()) {
+        if (!typed || *typed == "quit" || *typed == "q") break;
+        const std::string& line = *typed;
         if (line == "export") {
           session.Protocol().btnExportDataClick();
         } else if (line == "pause") {
@@ -345,7 +331,7 @@ int RunReplay(const TCliOptions& o, std::FILE* out) {
   }
   const std::vector<std::uint8_t>& bytes = *read;
   TTerminalPrompt prompt(out, true);
-  TMeterSession session(prompt, {LocaleDecimalSeparator(o), LocaleTimeSeparator(), SystemLocalTime});
+  TMeterSession session(prompt, {LocaleDecimalSeparator(o), SystemTimeSeparator(), SystemLocalTime});
   std::string error;
   if (!ApplyRecordingOptions(o, session, prompt, error)) {
     std::fprintf(stderr, "qm7310p-cli: %s\n", error.c_str());

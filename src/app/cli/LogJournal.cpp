@@ -1,22 +1,16 @@
 #include "app/cli/LogJournal.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "recording/LogFiles.h"
 
 namespace qm::cli {
 
 std::unique_ptr<TLogJournal> TLogJournal::Start(const std::string& path, TReadingLog& log, std::string& error) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    error = path + ": " + std::strerror(errno);
+  files::TFile file = files::TFile::Open(path, files::TFile::TMode::CreateTruncate);
+  if (!file.Valid()) {
+    error = path + ": " + files::LastError().message();
     return nullptr;
   }
-  std::unique_ptr<TLogJournal> journal(new TLogJournal(fd, log));
+  std::unique_ptr<TLogJournal> journal(new TLogJournal(std::move(file), log));
   journal->Rewrite();
   journal->Tick();
   if (!journal->error_.empty()) {
@@ -26,8 +20,8 @@ std::unique_ptr<TLogJournal> TLogJournal::Start(const std::string& path, TReadin
   return journal;
 }
 
-TLogJournal::TLogJournal(int fd, TReadingLog& log)
-    : fd_(fd), log_(log), lastSync_(Clock::now()) {
+TLogJournal::TLogJournal(files::TFile file, TReadingLog& log)
+    : file_(std::move(file)), log_(log), lastSync_(Clock::now()) {
   appended_ = log_.OnAppended.Add([this](std::size_t row) { Appended(row); });
   reset_ = log_.OnReset.Add([this] { Rewrite(); });
 }
@@ -45,18 +39,17 @@ void TLogJournal::Appended(std::size_t row) {
 
 // The log changed as a whole (cleared): the file starts again from what the log holds now.
 void TLogJournal::Rewrite() {
-  if (fd_ < 0) return;
+  if (!file_.Valid()) return;
   pending_ = FormatTextLog(log_);
-  if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0) error_ = std::strerror(errno);
+  if (!file_.Truncate()) error_ = files::LastError().message();
 }
 
 void TLogJournal::WritePending() {
   std::size_t done = 0;
   while (done < pending_.size()) {
-    const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
-    if (n < 0 && errno == EINTR) continue;
+    const long long n = file_.Write(std::string_view(pending_).substr(done));
     if (n <= 0) {
-      error_ = std::strerror(errno);
+      error_ = files::LastError().message();
       break;  // kept for the next try: a disk that filled up may have room again
     }
     done += static_cast<std::size_t>(n);
@@ -66,21 +59,20 @@ void TLogJournal::WritePending() {
 }
 
 void TLogJournal::Tick(Clock::time_point now) {
-  if (fd_ < 0) return;
+  if (!file_.Valid()) return;
   if (!pending_.empty()) WritePending();
   if (dirty_ && now - lastSync_ >= kSyncInterval) {
-    if (::fdatasync(fd_) != 0) error_ = std::strerror(errno);
+    if (!file_.SyncData()) error_ = files::LastError().message();
     dirty_ = false;
     lastSync_ = now;
   }
 }
 
 bool TLogJournal::Finish() {
-  if (fd_ < 0) return error_.empty();
+  if (!file_.Valid()) return error_.empty();
   WritePending();
-  if (::fsync(fd_) != 0 && error_.empty()) error_ = std::strerror(errno);
-  if (::close(fd_) != 0 && error_.empty()) error_ = std::strerror(errno);
-  fd_ = -1;
+  if (!file_.Sync() && error_.empty()) error_ = files::LastError().message();
+  if (!file_.Close() && error_.empty()) error_ = files::LastError().message();
   return error_.empty() && pending_.empty();
 }
 

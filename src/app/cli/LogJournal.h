@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/Event.h"
+#include "common/FileIo.h"
 #include "recording/LogStore.h"
 
 namespace qm::cli {
@@ -33,12 +34,12 @@ class TLogJournal {
   const std::string& Error() const { return error_; }
 
  private:
-  TLogJournal(int fd, TReadingLog& log);
+  TLogJournal(files::TFile file, TReadingLog& log);
   void Appended(std::size_t row);
   void Rewrite();
   void WritePending();
 
-  int fd_;
+  files::TFile file_;
   TReadingLog& log_;
   TMulticastEvent<std::size_t>::TToken appended_;
   TMulticastEvent<>::TToken reset_;

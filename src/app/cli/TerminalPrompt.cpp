@@ -1,6 +1,6 @@
 #include "app/cli/TerminalPrompt.h"
 
-#include <unistd.h>
+#include "app/cli/Terminal.h"
 
 #include <iostream>
 
@@ -25,7 +25,7 @@ bool TTerminalPrompt::Confirm(const std::string& text) {
     std::fprintf(out_, "[confirm] %s yes\n", text.c_str());
     return true;
   }
-  if (!isatty(STDIN_FILENO)) {
+  if (!StdinIsTerminal()) {
     std::fprintf(out_, "[confirm] %s no (not a terminal; pass --yes)\n", text.c_str());
     return false;
   }

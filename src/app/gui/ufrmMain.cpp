@@ -13,7 +13,6 @@
 #include <QScreen>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPalette>
@@ -38,6 +37,7 @@
 #include "app/gui/lcd/LcdFonts.h"
 #include "app/gui/lcd/LcdPanel.h"
 #include "common/CodePage.h"
+#include "common/SystemLocale.h"
 #include "protocol/CommandTable.h"
 #include "recording/LogFiles.h"
 #include "recording/Sampling.h"
@@ -62,11 +62,6 @@ QFrame* NewPanel(const char* name, QWidget* parent, QFrame::Shape shape = QFrame
 
 QString DisplayText(std::string_view bytes) {
   return QString::fromStdString(MeterTextToUtf8(bytes));
-}
-
-std::string SystemDecimalSeparator() {
-  QString point = QLocale::system().decimalPoint();
-  return point.isEmpty() ? std::string(".") : point.toStdString();
 }
 
 }  // namespace
@@ -95,6 +90,7 @@ void TfrmMain::FormCreate() {
   TSessionSettings settings;
   settings.DecimalSeparator =
       options_.DecimalSeparator.empty() ? SystemDecimalSeparator() : options_.DecimalSeparator;
+  settings.TimeSeparator = SystemTimeSeparator();
   settings.WatchdogInterval = options_.WatchdogInterval;
   // The session creates the chart control (a page of 100 records), the log, the record limit,
   // the chart range and the sampling interval, hides the fill series and resets the value range.
