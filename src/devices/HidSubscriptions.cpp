@@ -1,11 +1,11 @@
-#include "devices/linux/HidrawSubscriptions.h"
+#include "devices/HidSubscriptions.h"
 
 #include <utility>
 #include <vector>
 
 #include "devices/MainThread.h"
 
-namespace qm::hid::hidraw {
+namespace qm::hid {
 
 TSubscriptions::TSubscriptions() : state_(std::make_shared<TState>()) {}
 
@@ -47,4 +47,4 @@ void TSubscriptions::Deliver(const std::weak_ptr<TState>& weakState, const std::
   }
 }
 
-}  // namespace qm::hid::hidraw
+}  // namespace qm::hid

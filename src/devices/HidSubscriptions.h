@@ -9,7 +9,7 @@
 
 #include "devices/HidPlatform.h"
 
-namespace qm::hid::hidraw {
+namespace qm::hid {
 
 class TSubscriptions {
  public:
@@ -36,4 +36,4 @@ class TSubscriptions {
   std::shared_ptr<TState> state_;
 };
 
-}  // namespace qm::hid::hidraw
+}  // namespace qm::hid

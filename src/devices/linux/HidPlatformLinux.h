@@ -11,7 +11,7 @@
 #include "devices/HidPlatform.h"
 #include "devices/linux/HidrawCache.h"
 #include "devices/linux/HidrawNames.h"
-#include "devices/linux/HidrawSubscriptions.h"
+#include "devices/HidSubscriptions.h"
 #include "devices/linux/HidrawUdev.h"
 
 namespace qm::hid::hidraw {
