@@ -1,6 +1,10 @@
 # Our own targets compile with warnings as errors; third-party code is never built here.
 function(qm_target_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Werror)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /WX /permissive- /utf-8)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Werror)
+  endif()
 endfunction()
 
 # qm_library(name SOURCES ... DEPS ...) : a static core library under src/.

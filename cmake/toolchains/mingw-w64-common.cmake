@@ -10,7 +10,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # The runtime (libgcc, libstdc++, winpthread) is linked in, so a program runs from any folder
 # without DLLs beside it.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static ${QM_MINGW_LINKER_FLAGS}")
 
 find_program(QM_WINE wine)
 if(QM_WINE)

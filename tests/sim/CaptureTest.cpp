@@ -24,8 +24,11 @@ TEST(Capture, FileHoldsTheRawBytes) {
   const auto path = dir / "qm_sim_capture_test.bin";
   TSimMeter meter, twin;
   ASSERT_TRUE(WriteCaptureFile(path, meter, 3'000));
-  std::ifstream file(path, std::ios::binary);
-  const std::vector<std::uint8_t> written{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  std::vector<std::uint8_t> written;
+  {
+    std::ifstream file(path, std::ios::binary);  // closed before the removal: Windows refuses it while open
+    written.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }
   EXPECT_EQ(written, RecordCapture(twin, 3'000));
   std::filesystem::remove(path);
 }
