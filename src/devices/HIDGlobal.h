@@ -45,16 +45,33 @@ using TArrTGUID = std::vector<TGUID>;
 // {4D1E55B2-F16F-11CF-88CB-001111000030}
 inline constexpr TGUID GUID_DEVINTERFACE_HID = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 
-// Device-change event codes, as the notifications carry them.
+// Device-change event codes and notification device types, as the notifications carry them.
+// Windows' dbt.h defines the same names as macros of the same values; where it came first, its
+// macros stand in for these.
+#ifndef DBT_DEVICEARRIVAL
 inline constexpr std::uint32_t DBT_DEVICEARRIVAL = 0x8000;
+#endif
+#ifndef DBT_DEVICEQUERYREMOVE
 inline constexpr std::uint32_t DBT_DEVICEQUERYREMOVE = 0x8001;
+#endif
+#ifndef DBT_DEVICEREMOVEPENDING
 inline constexpr std::uint32_t DBT_DEVICEREMOVEPENDING = 0x8003;
+#endif
+#ifndef DBT_DEVICEREMOVECOMPLETE
 inline constexpr std::uint32_t DBT_DEVICEREMOVECOMPLETE = 0x8004;
+#endif
+#ifndef DBT_DEVNODES_CHANGED
 inline constexpr std::uint32_t DBT_DEVNODES_CHANGED = 0x0007;
-// Device types of a notification.
+#endif
+#ifndef DBT_DEVTYP_VOLUME
 inline constexpr std::uint32_t DBT_DEVTYP_VOLUME = 2;
+#endif
+#ifndef DBT_DEVTYP_PORT
 inline constexpr std::uint32_t DBT_DEVTYP_PORT = 3;
+#endif
+#ifndef DBT_DEVTYP_DEVICEINTERFACE
 inline constexpr std::uint32_t DBT_DEVTYP_DEVICEINTERFACE = 5;
+#endif
 
 // Event types. TReadDataEvent's Data is valid only during the call.
 using TNotifyEvent = TEvent<void* /*Sender*/>;

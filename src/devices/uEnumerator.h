@@ -18,8 +18,12 @@ class EConvertError : public std::runtime_error {
 };
 
 // Registry property codes.
+#ifndef SPDRP_HARDWAREID  // setupapi.h defines it as a macro of the same value
 inline constexpr std::uint32_t SPDRP_HARDWAREID = 1;
+#endif
+#ifndef SPDRP_PHYSICAL_DEVICE_OBJECT_NAME  // setupapi.h defines it as a macro of the same value
 inline constexpr std::uint32_t SPDRP_PHYSICAL_DEVICE_OBJECT_NAME = 14;
+#endif
 
 class TEnumerator {
  public:
