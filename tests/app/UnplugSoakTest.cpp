@@ -4,6 +4,11 @@
 // an unplug must be in the log, as the meter sent it.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#include <tlhelp32.h>
+#endif
+
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
@@ -38,7 +43,18 @@ constexpr int kDownloadEvery = 25;  // every so many cycles, the unplug falls in
 
 std::size_t ThreadCount() {
   std::size_t n = 0;
+#ifdef _WIN32
+  // The system's thread list holds every process's threads.
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++n;
+  CloseHandle(snapshot);
+#else
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++n;
+#endif
   return n;
 }
 
