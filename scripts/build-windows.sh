@@ -29,11 +29,19 @@ export WINEPREFIX="${QM_WINEPREFIX:-$HOME/.cache/qm7310p-wine}"
 export WINEDEBUG=-all
 # Wine needs no display for these programs; keep it from reaching for one.
 unset DISPLAY WAYLAND_DISPLAY
-if [ $run_tests -eq 1 ] && [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "Creating the Wine prefix $WINEPREFIX"
-  mkdir -p "$WINEPREFIX"
-  wineboot --init >/dev/null 2>&1
-  wineserver --wait
+if [ $run_tests -eq 1 ]; then
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating the Wine prefix $WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineboot --init >/dev/null 2>&1
+    wineserver --wait
+  fi
+  # Wine's server and its background services start with the first program and would inherit that
+  # program's output, so CTest would wait for them as for the test. Started here, detached, and
+  # kept up until the script ends, they serve every test program at once.
+  wineserver --persistent
+  trap 'wineserver --kill' EXIT
+  wineboot >/dev/null 2>&1 </dev/null
 fi
 
 for target in "${targets[@]}"; do
@@ -44,7 +52,7 @@ for target in "${targets[@]}"; do
   dir="build-$target"
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="cmake/toolchains/mingw-w64-$arch.cmake" \
-    -DQM_BUILD_GUI=OFF -DQM_BUILD_BENCH=OFF "${extra[@]}" >/dev/null
+    -DQM_BUILD_GUI=OFF "${extra[@]}" >/dev/null
   cmake --build "$dir"
   if [ $run_tests -eq 1 ]; then
     echo "== $target: tests under Wine"

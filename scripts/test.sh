@@ -3,8 +3,9 @@
 # platform); then the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer (no
 # recovery, leaks checked); then the threaded tests under ThreadSanitizer (without the window: Qt
 # itself is not built for it); then each fuzz target for QM_FUZZ_SECONDS (default 60) under ASan and
-# UBSan; then builds the Debian package and checks it without installing it. Fails when any test or
-# check fails.
+# UBSan; then builds the Debian package and checks it without installing it; then cross-builds the
+# core and the CLI for 32- and 64-bit Windows and runs their tests under Wine. Fails when any test
+# or check fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/build.sh
@@ -25,3 +26,5 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 ./scripts/fuzz.sh "${QM_FUZZ_SECONDS:-60}"
 
 ./scripts/check-package.sh
+
+./scripts/build-windows.sh --test all
