@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -15,7 +16,10 @@
 #include <vector>
 
 #include "common/PumpUntil.h"
+#include "devices/HIDGlobal.h"
 #include "devices/MainThread.h"
+#include "devices/USBPNPDetector.h"
+#include "devices/uEnumerator.h"
 #include "devices/windows/HidPlatformWindows.h"
 #include "devices/windows/WinApi.h"
 #include "devices/windows/WinSetup.h"
@@ -279,6 +283,44 @@ TEST_F(WindowsHidPlatformTest, OpeningAPathThatIsNotThereFails) {
   EXPECT_EQ(platform_.Open(UpperCaseAscii(kMeterPath)), nullptr);
   EXPECT_EQ(platform_.Open(""), nullptr);
   EXPECT_NE(dynamic_cast<TWindowsHidPlatform*>(&NativePlatform()), nullptr) << "the native back end on Windows";
+}
+
+// The core over this system's interfaces (Wine's virtual mouse and keyboard; whatever a real
+// system has): the enumeration's records, and the plug-and-play detector matching a notification
+// of one of them, as it will a bridge's.
+TEST_F(WindowsHidPlatformTest, TheCoreDescribesTheInterfacesAndMatchesTheirNotifications) {
+  TScopedPlatform use(platform_);
+  const THIDDeviceList list = TEnumerator::Enumerate({GUID_DEVINTERFACE_HID});
+  if (list.empty()) GTEST_SKIP() << "no HID interface here can be opened";
+  for (const auto& info : list) {
+    SCOPED_TRACE(info->DevicePath);
+    EXPECT_EQ(info->DevicePath, TEnumerator::UpperCase(info->DevicePath));
+    EXPECT_EQ(info->HardwareId, TEnumerator::UpperCase(info->HardwareId));
+    EXPECT_EQ(info->VID, HexAfter(info->HardwareId, "VID_").value_or(0));
+    EXPECT_EQ(info->PID, HexAfter(info->HardwareId, "PID_").value_or(0));
+    EXPECT_EQ(info->ObjectName2, info->ObjectName1);
+  }
+  const THIDDeviceInfo& known = *list.front();
+
+  TUSBPNPDetector detector({GUID_DEVINTERFACE_HID});
+  std::vector<THIDDeviceInfo> arrived, removed;
+  detector.SetOnArrived([&](const THIDDeviceInfo& info) { arrived.push_back(info); });
+  detector.SetOnRemoved([&](const THIDDeviceInfo& info) { removed.push_back(info); });
+  // Windows names the interface in lower case; the detector upper-cases it.
+  std::string path = known.DevicePath;
+  for (char& c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  Notify(DBT_DEVICEARRIVAL, Param(InterfaceRecord(path)));
+  Notify(DBT_DEVICEREMOVECOMPLETE, Param(InterfaceRecord(path)));
+  ASSERT_TRUE(test::PumpUntil([&] { return arrived.size() + removed.size() >= 2; }));
+  ASSERT_EQ(arrived.size(), 1u);
+  ASSERT_EQ(removed.size(), 1u);
+  EXPECT_EQ(arrived[0].DevicePath, known.DevicePath);
+  EXPECT_EQ(arrived[0].VID, known.VID);
+  EXPECT_EQ(arrived[0].PID, known.PID);
+  EXPECT_EQ(arrived[0].FeatureReportLength, known.FeatureReportLength);
+  EXPECT_EQ(removed[0].DevicePath, known.DevicePath);  // what IsOpenDevice compares
+  EXPECT_EQ(removed[0].VID, known.VID);
+  EXPECT_TRUE(removed[0].ObjectName2.empty());
 }
 
 }  // namespace
