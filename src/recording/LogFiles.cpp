@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <exception>
 #include <filesystem>
