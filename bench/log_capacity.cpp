@@ -12,14 +12,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
-// psapi's record, declared from the documentation so no further import library is needed.
-struct TProcessMemoryCounters {
-  DWORD cb;
-  DWORD PageFaultCount;
-  SIZE_T PeakWorkingSetSize, WorkingSetSize, QuotaPeakPagedPoolUsage, QuotaPagedPoolUsage,
-      QuotaPeakNonPagedPoolUsage, QuotaNonPagedPoolUsage, PagefileUsage, PeakPagefileUsage, PrivateUsage;
-};
-extern "C" __declspec(dllimport) BOOL WINAPI K32GetProcessMemoryInfo(HANDLE, TProcessMemoryCounters*, DWORD);
+// After windows.h. From Windows 7 on, the call lives in kernel32 (PSAPI_VERSION 2).
+#include <psapi.h>
 #else
 #include <fstream>
 #endif
@@ -34,9 +28,9 @@ namespace {
 // Private (committed, not shared) bytes of this process.
 double PrivateBytes() {
 #ifdef _WIN32
-  TProcessMemoryCounters counters{};
+  PROCESS_MEMORY_COUNTERS counters{};
   counters.cb = sizeof counters;
-  if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
   // The commit charge: what PrivateUsage reports on Windows, and the one Wine fills in.
   return static_cast<double>(counters.PagefileUsage);
 #else

@@ -70,15 +70,9 @@ TRecord WideInterfaceRecord(const std::string& path) {
 
 LPARAM Param(const TRecord& record) { return reinterpret_cast<LPARAM>(record.data()); }
 
-std::string UpperCaseAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
-}
-
 // The four hexadecimal digits after `key` in a hardware identifier ("HID\VID_1A86&PID_E429").
 std::optional<std::uint16_t> HexAfter(const std::string& id, const std::string& key) {
-  const auto at = UpperCaseAscii(id).find(key);
+  const auto at = TEnumerator::UpperCase(id).find(key);
   if (at == std::string::npos || at + key.size() + 4 > id.size()) return std::nullopt;
   const std::string digits = id.substr(at + key.size(), 4);
   if (digits.find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos) return std::nullopt;
@@ -246,14 +240,14 @@ TEST_F(WindowsHidPlatformTest, ListedInterfacesAreUsableAndOpen) {
     // The rule the plug-and-play detector matches a removal by.
     std::string key = entry.InstanceId;
     std::replace(key.begin(), key.end(), '\\', '#');
-    EXPECT_NE(UpperCaseAscii(entry.Path).find(UpperCaseAscii(key)), std::string::npos);
+    EXPECT_NE(TEnumerator::UpperCase(entry.Path).find(TEnumerator::UpperCase(key)), std::string::npos);
     const auto vid = HexAfter(entry.HardwareId, "VID_");
     const auto pid = HexAfter(entry.HardwareId, "PID_");
     ASSERT_TRUE(vid && pid) << entry.HardwareId;
 
     // Opened by its upper-cased path, as the enumeration does. Windows keeps some devices to
     // itself (keyboards and mice on a real system); those need not open.
-    std::unique_ptr<THidDevice> device = platform_.Open(UpperCaseAscii(entry.Path));
+    std::unique_ptr<THidDevice> device = platform_.Open(TEnumerator::UpperCase(entry.Path));
     if (!device) continue;
     TAttributes attributes;
     ASSERT_TRUE(device->GetAttributes(attributes));
@@ -280,7 +274,7 @@ TEST_F(WindowsHidPlatformTest, ListedInterfacesAreUsableAndOpen) {
 
 TEST_F(WindowsHidPlatformTest, OpeningAPathThatIsNotThereFails) {
   EXPECT_EQ(platform_.Open(kMeterPath), nullptr);
-  EXPECT_EQ(platform_.Open(UpperCaseAscii(kMeterPath)), nullptr);
+  EXPECT_EQ(platform_.Open(TEnumerator::UpperCase(kMeterPath)), nullptr);
   EXPECT_EQ(platform_.Open(""), nullptr);
   EXPECT_NE(dynamic_cast<TWindowsHidPlatform*>(&NativePlatform()), nullptr) << "the native back end on Windows";
 }
