@@ -15,14 +15,12 @@
 #include "sim/SimHidBus.h"
 #include "sim/SimMeter.h"
 #include "sim/SimMeterRunner.h"
-#include "SilentPrompt.h"
 
 namespace qm {
 namespace {
 
 using TClock = std::chrono::steady_clock;
 
-using bench::TSilentPrompt;
 
 template <typename TDone>
 bool Pump(TDone done) {

@@ -32,6 +32,7 @@
 #include "app/gui/MainThreadPump.h"
 #include "app/gui/lcd/LcdPanel.h"
 #include "app/gui/ufrmMain.h"
+#include "common/Prompt.h"
 #include "devices/HidPlatform.h"
 #include "devices/MainThread.h"
 #include "recording/LogFiles.h"
@@ -39,14 +40,12 @@
 #include "sim/SimHidBus.h"
 #include "sim/SimMeter.h"
 #include "sim/SimMeterRunner.h"
-#include "SilentPrompt.h"
 
 namespace qm {
 namespace {
 
 using TClock = std::chrono::steady_clock;
 
-using bench::TSilentPrompt;
 
 double Percentile(std::vector<double> v, double p) {
   std::sort(v.begin(), v.end());

@@ -19,15 +19,14 @@
 
 #include "app/gui/report/PrintPreview.h"
 #include "app/gui/report/ReportPainter.h"
+#include "common/Prompt.h"
 #include "recording/LogStore.h"
-#include "SilentPrompt.h"
 
 namespace qm {
 namespace {
 
 using TClock = std::chrono::steady_clock;
 
-using bench::TSilentPrompt;
 
 // A field of /proc/self/status in kB (VmRSS, VmHWM), or -1.
 long StatusKb(const char* field) {

@@ -27,4 +27,18 @@ class IPrompt {
                                                   bool askBeforeOverwrite) = 0;
 };
 
+// A prompt for code that runs without a user (the protocol before a front end binds its own, the
+// benchmarks): it shows nothing, answers No and cancels every file dialog.
+class TSilentPrompt : public IPrompt {
+ public:
+  void Information(const std::string&) override {}
+  void Message(const std::string&) override {}
+  bool Confirm(const std::string&) override { return false; }
+  void ErrorReport(const std::string&) override {}
+  std::optional<std::string> OpenFileName(const std::string&) override { return std::nullopt; }
+  std::optional<std::string> SaveFileName(const std::string&, const std::string&, bool) override {
+    return std::nullopt;
+  }
+};
+
 }  // namespace qm

@@ -32,18 +32,6 @@ class TNullRecorder final : public IMeterRecorder {
   bool IsSamplingTimerEnabled() const override { return false; }
 };
 
-class TNullPrompt final : public IPrompt {
- public:
-  void Information(const std::string&) override {}
-  void Message(const std::string&) override {}
-  bool Confirm(const std::string&) override { return false; }
-  void ErrorReport(const std::string&) override {}
-  std::optional<std::string> OpenFileName(const std::string&) override { return std::nullopt; }
-  std::optional<std::string> SaveFileName(const std::string&, const std::string&, bool) override {
-    return std::nullopt;
-  }
-};
-
 class TNullWatchdog final : public ILinkWatchdog {
  public:
   void RestartWatchdog() override {}
@@ -57,7 +45,7 @@ class TNullWriter final : public ICommandWriter {
 
 TNullView gNullView;
 TNullRecorder gNullRecorder;
-TNullPrompt gNullPrompt;
+TSilentPrompt gNullPrompt;
 TNullWatchdog gNullWatchdog;
 TNullWriter gNullWriter;
 
