@@ -20,6 +20,7 @@
 
 #include "LiveReadings.h"
 #include "recording/LogStore.h"
+#include "recording/ReadingLog.h"
 #include "recording/TrendChart.h"
 #include "recording/uCharControl.h"
 
@@ -65,7 +66,9 @@ int main(int argc, char** argv) {
   for (long i = 0; i < records; ++i) {
     const LogRecord& r = readings.Next();
     log.Append(r);
-    const double values[4] = {std::strtod(r.AValue->c_str(), nullptr), 0, 0, 0};
+    // The chart's four series as the recorder fills them: the fill series, then the three values.
+    const double values[4] = {0.0, ChartValue(*r.AValue, "."), ChartValue(*r.ASubValue1, "."),
+                              ChartValue(*r.ASubValue2, ".")};
     control.AddValues(values, colours.data(), 4);
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -23,16 +23,12 @@
 namespace qm {
 namespace {
 
-class SilentPrompt : public IPrompt {
+// Keeps the last text it was shown, for the benchmark's label or error.
+class SilentPrompt : public TSilentPrompt {
  public:
   void Information(const std::string& text) override { Note(text); }
   void Message(const std::string& text) override { Note(text); }
-  bool Confirm(const std::string&) override { return false; }
   void ErrorReport(const std::string& text) override { Note(text); }
-  std::optional<std::string> OpenFileName(const std::string&) override { return std::nullopt; }
-  std::optional<std::string> SaveFileName(const std::string&, const std::string&, bool) override {
-    return std::nullopt;
-  }
   std::string last;
 
  private:

@@ -15,16 +15,9 @@
 namespace qm::fuzz {
 
 // The prompt of the frame codec target and its seed maker: answers Yes to everything, never blocks.
-class TYesPrompt : public IPrompt {
+class TYesPrompt : public TSilentPrompt {
  public:
-  void Information(const std::string&) override {}
-  void Message(const std::string&) override {}
   bool Confirm(const std::string&) override { return true; }
-  void ErrorReport(const std::string&) override {}
-  std::optional<std::string> OpenFileName(const std::string&) override { return std::nullopt; }
-  std::optional<std::string> SaveFileName(const std::string&, const std::string&, bool) override {
-    return std::nullopt;
-  }
 };
 
 inline constexpr std::uint8_t kFirstAction = 0xC0;

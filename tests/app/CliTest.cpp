@@ -1,5 +1,4 @@
 // The command-line front end end to end: its subcommands over the simulated meter and bus.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,7 +20,6 @@
 #include <vector>
 
 #include "QmVersion.h"
-#include "app/cli/CliOptions.h"
 #include "app/cli/Commands.h"
 #include "common/FileIo.h"
 #include "recording/LogFiles.h"

@@ -20,6 +20,7 @@
 #include "app/cli/Terminal.h"
 #include "app/cli/TerminalPrompt.h"
 #include "common/CodePage.h"
+#include "common/FileIo.h"
 #include "common/SystemLocale.h"
 #include "devices/MainThread.h"
 #include "protocol/CommandTable.h"
@@ -312,7 +313,7 @@ int RunMonitor(const TCliOptions& o, std::FILE* out) {
     if (!SaveLogFile(session.Log(), logFile, prompt)) {
       exitCode = exitCode ? exitCode : 1;
     } else if (journalFile != logFile) {
-      std::remove(journalFile.c_str());
+      files::RemoveFile(journalFile);
     }
   }
   return exitCode;
