@@ -336,8 +336,7 @@ class TPacket {
 // cannot cut up.
 TLogParseResult ParseWholePacket(std::string& bytes, TReadingLog& log) {
   pugi::xml_document doc;
-  pugi::xml_parse_result parsed = doc.load_buffer_inplace(bytes.data(), bytes.size(), pugi::parse_default);
-  if (!parsed) return {"not well-formed XML (" + std::string(parsed.description()) + ")"};
+  if (std::string error = ParseInto(doc, bytes, pugi::encoding_auto); !error.empty()) return {error};
   TPacket packet;
   pugi::xml_node root = doc.document_element();
   if (std::string error = packet.ReadHead(root); !error.empty()) return {error};
@@ -440,7 +439,7 @@ TLogParseResult logfiles::ReadXmlLog(TSource& source, TReadingLog& log) {
   } else if (encoding == pugi::encoding_auto) {
     while (in.More()) {
     }
-    std::string whole(in.Rest());
+    std::string whole = in.Take(in.Rest().size());  // handed over, not copied
     return ParseWholePacket(whole, log);
   }
 
