@@ -408,7 +408,7 @@ TChartPanel* TfrmMain::BuildChartArea(QWidget* parent) {
 
 void TfrmMain::btnRecordNewClick() { session_->Recorder().btnRecordNewClick(prompt_); }
 
-void TfrmMain::RunFileJob(const QString& label, const std::function<void(const std::function<void(double)>&)>& work) {
+void TfrmMain::RunFileJob(const QString& label, const std::function<void(const TJobProgress&)>& work) {
   fileJob_ = true;
   struct TDone {
     TfrmMain& w;

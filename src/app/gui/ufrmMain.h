@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/MeterSession.h"
+#include "app/gui/BackgroundJob.h"
 #include "app/gui/FormDeviceSelect.h"
 #include "app/gui/report/PrintPreview.h"
 #include "protocol/MeterProtocolPorts.h"
@@ -116,7 +117,7 @@ class TfrmMain : public QMainWindow, private IMeterView {
   TChartPanel* BuildChartArea(QWidget* parent);
   TLogGrid* BuildGrid(QWidget* parent);
   // Runs file work on a worker thread with the window alive; sampling ticks wait for it.
-  void RunFileJob(const QString& label, const std::function<void(const std::function<void(double)>&)>& work);
+  void RunFileJob(const QString& label, const std::function<void(const TJobProgress&)>& work);
   void ArmWatchdog();
   template <typename F>
   void Handle(F&& handler);

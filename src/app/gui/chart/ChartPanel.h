@@ -34,7 +34,7 @@ class TChartPanel : public QFrame {
   // The last valid records-per-page entry.
   std::int32_t ChartRange() const { return chartRange_; }
 
-  // Shows the chart control's current page; the window calls it after clearing the log.
+  // Shows the chart control's current page in the page display (after every paging step).
   void RefreshPageDisplay();
   // While zoomed, "Zoom -" replaces "Zoom +".
   void SetZoomed(bool zoomed);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace qm::gui {
 
@@ -92,39 +93,29 @@ TChartView::TSeen TChartView::Look() const {
 // window shift for one reading). update() merges what does repaint into one paint; points that
 // land outside the shown window (while the user looks at an older page) repaint nothing.
 void TChartView::ChartChanged() {
-  const TSeen now = Look();
-  const bool whole = now.HorzMin != seen_.HorzMin || now.HorzMax != seen_.HorzMax || now.VertMin != seen_.VertMin ||
-                     now.VertMax != seen_.VertMax || now.Visible != seen_.Visible;
-  bool repaint = whole;
-  if (!repaint) {
-    // The line runs on to the first point either side of the window, so those count as shown.
-    const std::int64_t first = detail::FirstPositionIn(now.HorzMin) - 1;
-    const std::int64_t last = detail::LastPositionIn(now.HorzMax) + 1;
-    for (std::size_t i = 0; i < now.Counts.size() && !repaint; ++i) {
-      if (now.Counts[i] < seen_.Counts[i]) {
-        repaint = true;
-      } else if (now.Counts[i] > seen_.Counts[i] && now.Visible[i]) {
-        repaint = seen_.Counts[i] <= last && now.Counts[i] - 1 >= first;
-      }
-    }
-  }
-  if (repaint && !whole) {
-    // New points on the shown page change only the strip where their segments run: the rest of
-    // the chart, the axes above all, need not be painted again for every reading.
-    for (std::size_t i = 0; i < now.Counts.size(); ++i) {
-      if (now.Counts[i] < seen_.Counts[i]) {  // points went: everything may differ
-        update();
-        seen_ = now;
-        return;
-      }
-    }
-    const QRect strip = NewPointsRect(seen_, now);
-    seen_ = now;
-    if (!strip.isEmpty()) update(strip);
+  const TSeen before = std::exchange(seen_, Look());
+  const TSeen& now = seen_;
+  const bool whole = now.HorzMin != before.HorzMin || now.HorzMax != before.HorzMax ||
+                     now.VertMin != before.VertMin || now.VertMax != before.VertMax || now.Visible != before.Visible;
+  // Points that went: everything may differ.
+  bool shrunk = false;
+  for (std::size_t i = 0; i < now.Counts.size(); ++i) shrunk = shrunk || now.Counts[i] < before.Counts[i];
+  if (whole || shrunk) {
+    update();
     return;
   }
-  seen_ = now;
-  if (repaint) update();
+  // The line runs on to the first point either side of the window, so those count as shown.
+  const std::int64_t first = detail::FirstPositionIn(now.HorzMin) - 1;
+  const std::int64_t last = detail::LastPositionIn(now.HorzMax) + 1;
+  bool shown = false;
+  for (std::size_t i = 0; i < now.Counts.size(); ++i)
+    shown = shown || (now.Counts[i] > before.Counts[i] && now.Visible[i] && before.Counts[i] <= last &&
+                      now.Counts[i] - 1 >= first);
+  if (!shown) return;
+  // New points on the shown page change only the strip where their segments run: the rest of the
+  // chart, the axes above all, need not be painted again for every reading.
+  const QRect strip = NewPointsRect(before, now);
+  if (!strip.isEmpty()) update(strip);
 }
 
 // ---- layout ----

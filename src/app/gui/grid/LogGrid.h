@@ -86,7 +86,6 @@ class TLogGrid : public QAbstractScrollArea {
   void UpdateRowsFrom(int row);
   void EnsureRowVisible(int row);
   void MoveCurrentRowTo(int row);
-  void SelectRowAt(int y);
   void QueueWheelStep(const QWheelEvent& event);
 
   std::unique_ptr<TLogTableModel> ownModel_;

@@ -7,7 +7,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPrintDialog>
-#include <QPrinterInfo>
 #include <QProgressDialog>
 #include <QScreen>
 #include <QScrollArea>
@@ -26,6 +25,9 @@
 
 namespace qm::gui {
 namespace {
+
+// Page numbers and counts for Qt's int-sized controls.
+int ClampToInt(std::size_t n) { return static_cast<int>(std::min<std::size_t>(n, std::numeric_limits<int>::max())); }
 
 constexpr double kMmPerInch = 25.4;
 
@@ -137,7 +139,7 @@ TfrmPrintPreview::TfrmPrintPreview(const IReportRecords& records, IPrompt& promp
         QPrintDialog dialog(&printer, owner);
         dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
         dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
-        dialog.setMinMax(1, static_cast<int>(std::min<std::size_t>(PageCount(), std::numeric_limits<int>::max())));
+        dialog.setMinMax(1, ClampToInt(PageCount()));
         return dialog.exec() == QDialog::Accepted;
       }) {
   setObjectName(QStringLiteral("frmPrintPreview"));
@@ -218,7 +220,7 @@ void TfrmPrintPreview::BuildToolBar(QToolBar* bar) {
 
   edtPage = new QSpinBox(bar);
   edtPage->setObjectName(QStringLiteral("edtPage"));
-  edtPage->setRange(1, static_cast<int>(std::min<std::size_t>(PageCount(), std::numeric_limits<int>::max())));
+  edtPage->setRange(1, ClampToInt(PageCount()));
   edtPage->setAlignment(Qt::AlignRight);
   edtPage->setButtonSymbols(QAbstractSpinBox::NoButtons);
   edtPage->setKeyboardTracking(false);
@@ -357,16 +359,16 @@ void TfrmPrintPreview::btnPrintClick() {
 
   const std::size_t pages = PageCount();
   QProgressDialog progress(QStringLiteral("Printing..."), QStringLiteral("Cancel"), 0,
-                           static_cast<int>(std::min<std::size_t>(pages, std::numeric_limits<int>::max())), this);
+                           ClampToInt(pages), this);
   progress.setObjectName(QStringLiteral("dlgPrintProgress"));
   progress.setWindowTitle(QString::fromLatin1(kCaption));
   progress.setWindowModality(Qt::WindowModal);
   progress.setMinimumDuration(kProgressDelayMs);
   progress.setAutoReset(false);
   PrintReport(report_, printer_, prompt_, [&progress](std::size_t printed, std::size_t total) {
-    progress.setMaximum(static_cast<int>(std::min<std::size_t>(total, std::numeric_limits<int>::max())));
+    progress.setMaximum(ClampToInt(total));
     progress.setLabelText(QStringLiteral("Printing page %1 of %2").arg(std::min(printed + 1, total)).arg(total));
-    progress.setValue(static_cast<int>(std::min<std::size_t>(printed, std::numeric_limits<int>::max())));
+    progress.setValue(ClampToInt(printed));
     return !progress.wasCanceled();
   });
 }
