@@ -18,7 +18,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <malloc.h>
 #include <time.h>
 
 #include <algorithm>
@@ -29,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "HeapInUse.h"
 #include "app/gui/MainThreadPump.h"
 #include "app/gui/lcd/LcdPanel.h"
 #include "app/gui/ufrmMain.h"
@@ -157,19 +157,19 @@ BENCHMARK(BM_GuiCpuWhileStreaming)->Arg(0)->Arg(kNearlyTenMillion)->Iterations(1
 void BM_WindowMemoryBeyondTheLog(benchmark::State& state) {
   for (auto _ : state) {
     TSilentPrompt prompt;
-    const std::size_t before = mallinfo2().uordblks;
+    const std::size_t before = HeapInUse();
     std::size_t core = 0;
     {
       TMeterSession session(prompt);
       Prefill(session, kNearlyTenMillion);
-      core = mallinfo2().uordblks - before;
+      core = HeapInUse() - before;
     }
-    const std::size_t start = mallinfo2().uordblks;
+    const std::size_t start = HeapInUse();
     gui::TfrmMain window(prompt, {.DecimalSeparator = "."});
     Prefill(window.Session(), kNearlyTenMillion);
     window.show();
     RunEventLoopFor(300);
-    const std::size_t whole = mallinfo2().uordblks - start;
+    const std::size_t whole = HeapInUse() - start;
     state.counters["core_MB"] = static_cast<double>(core) / 1e6;
     state.counters["window_beyond_MB"] = (static_cast<double>(whole) - static_cast<double>(core)) / 1e6;
   }

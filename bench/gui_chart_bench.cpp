@@ -7,7 +7,6 @@
 //  - ViewMemory: heap taken by a shown and painted view over a chart of ten million records (the
 //    view's own share: its axes pixmap and point buffer), and the points one repaint fetches.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
 #include <QApplication>
 #include <QImage>
@@ -20,6 +19,7 @@
 #include <memory>
 #include <vector>
 
+#include "HeapInUse.h"
 #include "app/gui/chart/ChartView.h"
 #include "recording/RecordingTypes.h"
 #include "recording/TrendChart.h"
@@ -30,11 +30,6 @@ namespace {
 
 constexpr std::int32_t kPage = 10000;
 const std::array<TColor, 4> kColours{clBlue, clRed, clBlue, clGreen};
-
-std::size_t HeapInUse() {
-  const struct mallinfo2 m = mallinfo2();
-  return m.uordblks + m.hblkhd;
-}
 
 // Readings as the meter's display gives them: a main value with one decimal and two sub-values.
 std::array<double, 4> Reading(std::int64_t i) {

@@ -15,11 +15,11 @@
 #include <QScrollBar>
 #include <QTableView>
 
-#include <malloc.h>
 
 #include <memory>
 #include <string>
 
+#include "HeapInUse.h"
 #include "app/gui/grid/LogGrid.h"
 #include "app/gui/grid/LogTableModel.h"
 #include "recording/LogStore.h"
@@ -28,11 +28,6 @@ namespace qm {
 namespace {
 
 constexpr std::size_t kUnlimited = 10'000'000;
-
-std::size_t HeapInUse() {
-  const struct mallinfo2 info = mallinfo2();
-  return info.uordblks + info.hblkhd;
-}
 
 LogRecord Reading(std::size_t n) {
   LogRecord r;

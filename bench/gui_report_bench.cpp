@@ -17,6 +17,7 @@
 #include <fstream>
 #include <string>
 
+#include "LiveReadings.h"
 #include "app/gui/report/PrintPreview.h"
 #include "app/gui/report/ReportPainter.h"
 #include "common/Prompt.h"
@@ -47,22 +48,8 @@ bool ResetPeak() {
 
 // Live readings, one a second, as the log holds them after a long session.
 void FillLog(TReadingLog& log, std::size_t count) {
-  LogRecord r;
-  r.AFunction = "PWRP";
-  r.AUnit = "kW";
-  r.ASubUnit1 = "V";
-  r.ASubUnit2 = "A";
-  for (std::size_t i = 0; i < count; ++i) {
-    char time[32], value[16];
-    std::snprintf(time, sizeof time, "%02zu:%02zu:%02zu(2024-05-01)", i / 3600 % 24, i / 60 % 60, i % 60);
-    std::snprintf(value, sizeof value, "%6.3f", static_cast<double>((i * 7919) % 100000) / 1000.0);
-    r.ANo = static_cast<std::int32_t>(i + 1);
-    r.ATime = time;
-    r.AValue = value;
-    r.ASubValue1 = "230.1";
-    r.ASubValue2 = value;
-    log.Append(r);
-  }
+  LiveReadings readings;
+  for (std::size_t i = 0; i < count; ++i) log.Append(readings.Next());
 }
 
 const TReadingLog& MillionLog() {

@@ -2,7 +2,6 @@
 // bytes of chart points per record measured from the allocator, the cost of an append, fetching
 // one page for a redraw, and paging over many pages.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
 #include <algorithm>
 #include <array>
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "HeapInUse.h"
 #include "common/NumberText.h"
 #include "recording/RecordingTypes.h"
 #include "recording/TrendChart.h"
@@ -23,11 +23,6 @@ namespace {
 
 using TRow = std::array<double, 4>;
 const std::array<TColor, 4> kColours{clBlue, clRed, clBlue, clGreen};
-
-std::size_t HeapInUse() {
-  const struct mallinfo2 m = mallinfo2();
-  return m.uordblks + m.hblkhd;
-}
 
 // Readings as the live path charts them: display texts of a drifting power measurement (watts,
 // volts, amperes with the decimals the meter shows), read as numbers.

@@ -6,7 +6,6 @@
 //   (ulimit -v 2097152; recording_log_bench --benchmark_filter=TenMillion)   needs ~2 GB of disk
 // Files go to $QM_BENCH_DIR, or the system's temporary directory.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +15,7 @@
 #include <filesystem>
 #include <string>
 
+#include "HeapInUse.h"
 #include "LiveReadings.h"
 #include "recording/LogFiles.h"
 #include "recording/LogStore.h"
@@ -34,11 +34,6 @@ class SilentPrompt : public TSilentPrompt {
  private:
   void Note(const std::string& text) { last = text; }
 };
-
-std::size_t HeapInUse() {
-  struct mallinfo2 mi = mallinfo2();
-  return mi.uordblks + mi.hblkhd;
-}
 
 void BM_LogAppend(benchmark::State& state) {
   const auto n = static_cast<std::size_t>(state.range(0));
