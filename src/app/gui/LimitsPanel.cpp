@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPainter>
 
+#include "app/gui/TypedKeyFilter.h"
 #include "app/gui/lcd/CEdit.h"
 
 namespace qm::gui {
@@ -106,12 +107,8 @@ bool TLimitsPanel::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool TLimitsPanel::edtCompHighKeyPress(QLineEdit*, QEvent* event) const {
-  const QString text = static_cast<QKeyEvent*>(event)->text();
-  // Only typed characters are filtered; moving keys, Delete and shortcuts (which type nothing or
-  // a control code) pass as they are. A character beyond ASCII is never one the edit takes.
-  if (text.isEmpty() || (text.size() == 1 && text[0].unicode() < 0x20 && text[0] != QChar('\b'))) return false;
-  if (text.size() != 1 || text[0].unicode() >= 0x80) return true;
-  return !LimitEditAcceptsKey(static_cast<char>(text[0].unicode()), separator_);
+  return DropsTypedKey(*static_cast<QKeyEvent*>(event),
+                       [this](char key) { return LimitEditAcceptsKey(key, separator_); });
 }
 
 void TLimitsPanel::edtCompLowChange(QLineEdit* edit) {

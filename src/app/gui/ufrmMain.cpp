@@ -28,6 +28,7 @@
 #include "app/gui/Guard.h"
 #include "app/gui/LimitsPanel.h"
 #include "app/gui/ToolIcons.h"
+#include "app/gui/TypedKeyFilter.h"
 #include "app/gui/chart/ChartPanel.h"
 #include "app/gui/chart/ChartView.h"
 #include "app/gui/grid/LogGrid.h"
@@ -379,11 +380,8 @@ void TfrmMain::BuildLogToolbar(QWidget* parent) {
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
   // CEdit2KeyPress: the interval edit takes digits and backspace only.
-  if (watched == edtRecInterval && event->type() == QEvent::KeyPress) {
-    const QString text = static_cast<QKeyEvent*>(event)->text();
-    if (!text.isEmpty() && !(text.size() == 1 && text[0].unicode() < 0x20 && text[0] != QChar('\b')))
-      return text.size() != 1 || text[0].unicode() >= 0x80 || !CEdit2KeyPress(static_cast<char>(text[0].unicode()));
-  }
+  if (watched == edtRecInterval && event->type() == QEvent::KeyPress)
+    return DropsTypedKey(*static_cast<QKeyEvent*>(event), [this](char key) { return CEdit2KeyPress(key); });
   return QMainWindow::eventFilter(watched, event);
 }
 
